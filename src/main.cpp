@@ -1,0 +1,38 @@
+#include "platform/Beeper.h"
+#include "window/MainWindow.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Qt aborts with a long message when it finds no display; say it in one line instead.
+bool haveDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!haveDisplay()) {
+        std::fputs("vellomarin: no display to open the window on (DISPLAY and WAYLAND_DISPLAY "
+                   "are unset); start it from a desktop session\n",
+                   stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vellomarin"));
+    QApplication::setDesktopFileName(QStringLiteral("vellomarin"));
+
+    vellomarin::Beeper beeper;
+    vellomarin::MainWindow window([&beeper] { beeper.beep(); });
+    window.show();
+    return QApplication::exec();
+}

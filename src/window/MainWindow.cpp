@@ -1,0 +1,171 @@
+#include "MainWindow.h"
+
+#include "alarm/Entry.h"
+#include "alarm/Presets.h"
+#include "alarm/Watch.h"
+#include "clock/ClockHandlers.h"
+#include "platform/PhasedTimer.h"
+#include "platform/QtPlatform.h"
+#include "window/Fonts.h"
+#include "window/NoImeLineEdit.h"
+#include "window/PictureBox.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+
+namespace vellomarin {
+
+namespace {
+
+// Layout measures are in twips: 15 make one pixel at 96 dpi.
+constexpr QRect fromTwips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+// Timer phases, in ms after the wall-clock boundary: the clock is rewritten just
+// after each second begins, and the watch looks just after that, so it sees the new
+// second at once.
+constexpr int kJikokuIntervalMs = 1000;
+constexpr int kJikokuPhaseMs = 1;
+constexpr int kWatchIntervalMs = 100;
+constexpr int kCheckPhaseMs = 5;
+
+const QColor kPanelGreen(0, 192, 0);
+const QColor kPanelText(0, 0, 0);
+const QColor kYoteiTeal(0, 192, 192);
+
+template <typename T> T* named(T* widget, const char* name, const QRect& geometry) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
+              qreal points) {
+    auto* l = named(new QLabel(caption, parent), name, geometry);
+    l->setFont(MinchoFont(points));
+    l->setAlignment(Qt::AlignCenter);
+    l->setAutoFillBackground(true); // opaque, as every label is
+    return l;
+}
+
+QLineEdit* box(QWidget* parent, const char* name, const QRect& geometry) {
+    auto* b = named(new NoImeLineEdit(parent), name, geometry);
+    b->setFont(MinchoFont(12));
+    b->setAlignment(Qt::AlignCenter);
+    return b;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption,
+                    const QRect& geometry) {
+    auto* b = named(new QPushButton(caption, parent), name, geometry);
+    // Enter and Esc in a box must click nothing.
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    return b;
+}
+
+void paint(QLabel* l, const QColor& background, const QColor* text) {
+    QPalette palette = l->palette();
+    palette.setColor(QPalette::Window, background);
+    if (text)
+        palette.setColor(QPalette::WindowText, *text);
+    l->setPalette(palette);
+}
+
+} // namespace
+
+MainWindow::MainWindow(std::function<void()> beep, QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Vellomarin"));
+    setWindowTitle(QStringLiteral("Vellomarin"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/vellomarin-32.png")));
+    resize(kClientSize);
+
+    createControls();
+    platform_ = std::make_unique<QtPlatform>(*this, std::move(beep));
+    wireEvents();
+
+    // Before the window is first shown and before any tick, so PANEL is never seen empty.
+    Form_Load(*platform_, state_);
+    centreOnScreen();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createControls() {
+    // In the order of their ids, which is also the order Qt stacks siblings in.
+    auto* settei = button(this, "Settei", QStringLiteral(u"設定"), fromTwips(120, 2160, 2775, 375));
+    settei->setFont(MinchoFont(12));
+    auto* sec = box(this, "Sec", fromTwips(2040, 1680, 495, 360));
+    auto* min = box(this, "Min", fromTwips(1080, 1680, 495, 360));
+    auto* hou = box(this, "Hou", fromTwips(120, 1680, 495, 360));
+    auto* cancel = button(this, "Cancel", QStringLiteral(u"解除"), fromTwips(2040, 1200, 855, 375));
+    auto* picture2 = named(new PictureBox(this), "Picture2", fromTwips(720, 720, 2175, 375));
+    auto* yotei = label(picture2->client(), "YOTEI", QString(), fromTwips(0, 0, 2175, 375), 14.25);
+    auto* picture1 = named(new PictureBox(this), "Picture1", fromTwips(120, 120, 2775, 495));
+    auto* panel = label(picture1->client(), "PANEL", QString(), fromTwips(0, 0, 2775, 495), 20.25);
+    auto* p10 = button(this, "P10", QStringLiteral(u"５分後"), fromTwips(1080, 1200, 855, 375));
+
+    auto* check = new PhasedTimer(kWatchIntervalMs, kCheckPhaseMs, this);
+    check->setObjectName(QStringLiteral("Check"));
+    auto* alarm = new QTimer(this);
+    alarm->setObjectName(QStringLiteral("Alarm"));
+    alarm->setInterval(kWatchIntervalMs);
+    alarm->setTimerType(Qt::PreciseTimer);
+
+    auto* p5 = button(this, "P5", QStringLiteral(u"３分後"), fromTwips(120, 1200, 855, 375));
+
+    auto* jikoku = new PhasedTimer(kJikokuIntervalMs, kJikokuPhaseMs, this);
+    jikoku->setObjectName(QStringLiteral("Jikoku"));
+
+    // Each unit label starts one pixel under its box, and the box is drawn over it.
+    for (auto [name, caption, geometry] :
+         {std::tuple{"Byou", u"秒", fromTwips(2520, 1800, 495, 255)},
+          std::tuple{"Fun", u"分", fromTwips(1560, 1800, 495, 255)},
+          std::tuple{"Ji", u"時", fromTwips(600, 1800, 495, 255)}})
+        label(this, name, QString::fromUtf16(caption), geometry, 12)->lower();
+
+    paint(panel, kPanelGreen, &kPanelText);
+    paint(yotei, kYoteiTeal, nullptr);
+
+    setTabOrder(p5, p10);
+    setTabOrder(p10, picture1);
+    setTabOrder(picture1, picture2);
+    setTabOrder(picture2, cancel);
+    setTabOrder(cancel, hou);
+    setTabOrder(hou, min);
+    setTabOrder(min, sec);
+    setTabOrder(sec, settei);
+    p5->setFocus();
+
+    jikoku->setEnabled(true);
+    check->setEnabled(true);
+}
+
+void MainWindow::wireEvents() {
+    Platform& p = *platform_;
+    ClockState& s = state_;
+    const auto on = [&](auto* source, auto signal, void (*handler)(Platform&, ClockState&)) {
+        connect(source, signal, this, [&p, &s, handler] { handler(p, s); });
+    };
+    on(findChild<PhasedTimer*>(QStringLiteral("Jikoku")), &PhasedTimer::timeout, Jikoku_Timer);
+    on(findChild<PhasedTimer*>(QStringLiteral("Check")), &PhasedTimer::timeout, Check_Timer);
+    on(findChild<QTimer*>(QStringLiteral("Alarm")), &QTimer::timeout, Alarm_Timer);
+    on(findChild<QPushButton*>(QStringLiteral("Settei")), &QPushButton::clicked, Settei_Click);
+    on(findChild<QPushButton*>(QStringLiteral("P5")), &QPushButton::clicked, P5_Click);
+    on(findChild<QPushButton*>(QStringLiteral("P10")), &QPushButton::clicked, P10_Click);
+    on(findChild<QPushButton*>(QStringLiteral("Cancel")), &QPushButton::clicked, Cancel_Click);
+}
+
+void MainWindow::centreOnScreen() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
+}
+
+} // namespace vellomarin

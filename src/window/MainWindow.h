@@ -1,0 +1,36 @@
+#pragma once
+
+#include "clock/ClockState.h"
+#include "platform/Platform.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+namespace vellomarin {
+
+// The one window, "Vellomarin": its seventeen controls, and the wiring of their
+// events to the handlers. It decides nothing itself; each slot calls one handler.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    // `beep` plays one alert sound and returns at once.
+    explicit MainWindow(std::function<void()> beep, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    const ClockState& state() const { return state_; }
+
+    // Design size of the client area, in pixels at 96 dpi.
+    static constexpr QSize kClientSize{201, 175};
+
+private:
+    void createControls();
+    void wireEvents();
+    void centreOnScreen();
+
+    ClockState state_;
+    std::unique_ptr<Platform> platform_;
+};
+
+} // namespace vellomarin
