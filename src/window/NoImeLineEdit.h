@@ -8,6 +8,7 @@ namespace vellomarin {
 // Clearing Qt::WA_InputMethodEnabled alone is not enough: the input method also asks
 // the widget, and QLineEdit would still answer that it takes input-method text.
 class NoImeLineEdit : public QLineEdit {
+    Q_OBJECT
 public:
     explicit NoImeLineEdit(QWidget* parent = nullptr);
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;

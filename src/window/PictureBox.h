@@ -8,6 +8,7 @@ namespace vellomarin {
 // sunken border, so a child placed at (0, 0) with the box's outer size runs under the
 // right and bottom border and is clipped there.
 class PictureBox : public QFrame {
+    Q_OBJECT
 public:
     explicit PictureBox(QWidget* parent = nullptr);
     QWidget* client() const { return client_; }
