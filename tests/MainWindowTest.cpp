@@ -33,12 +33,14 @@ protected:
         QApplication::setActiveWindow(&window);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
-    // Types text as key events, one character at a time, as a keyboard would; unlike
-    // QTest::keyClicks it takes any Unicode.
+    // Types text as key events, one character (a surrogate pair counts as one) at a
+    // time, as a keyboard would; unlike QTest::keyClicks it takes any Unicode.
     static void type(QWidget* box, const QString& text) {
-        for (QChar c : text) {
-            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, text.mid(i, length));
             QApplication::sendEvent(box, &press);
+            i += length - 1;
         }
     }
     void click(const char* button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
@@ -230,6 +232,109 @@ TEST_F(MainWindowTest, ResizingMovesNothing) {
     QApplication::processEvents();
     for (const auto& [w, geometry] : before)
         EXPECT_EQ(w->geometry(), geometry) << w->objectName().toStdString();
+}
+
+
+struct TypedEntry {
+    const char* name;
+    const char16_t* boxes[3]; // typed into Hou, Min, Sec
+    const char16_t* yotei;    // YOTEI after 設定; nullptr: unchanged and presets stepped
+};
+
+class TypedEntryTest : public MainWindowTest, public ::testing::WithParamInterface<TypedEntry> {};
+
+TEST_P(TypedEntryTest, TypingAndClickingSetteiSchedules) {
+    const TypedEntry& c = GetParam();
+    showAndActivate();
+    const char* names[] = {"Hou", "Min", "Sec"};
+    for (int i = 0; i < 3; ++i) {
+        auto* box = find<QLineEdit>(names[i]);
+        QTest::mouseClick(box, Qt::LeftButton);
+        type(box, QString::fromUtf16(c.boxes[i]));
+        ASSERT_EQ(box->text(), QString::fromUtf16(c.boxes[i])) << names[i];
+    }
+    click("Settei");
+    if (c.yotei) {
+        EXPECT_EQ(text("YOTEI"), QString::fromUtf16(c.yotei));
+        EXPECT_EQ(find<QPushButton>("P5")->text(), QString::fromUtf16(u"３分後"));
+    } else {
+        EXPECT_TRUE(text("YOTEI").isEmpty());
+        EXPECT_EQ(find<QPushButton>("P5")->text(), QString::fromUtf16(u"１０分後"));
+        EXPECT_EQ(find<QPushButton>("P10")->text(), QString::fromUtf16(u"１５分後"));
+    }
+    for (const char* name : names)
+        EXPECT_TRUE(find<QLineEdit>(name)->text().isEmpty()) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TypedEntryTest,
+    ::testing::Values(TypedEntry{"allThree", {u"6", u"30", u"15"}, u"6時30分15秒"},
+                      TypedEntry{"roundedHalfToEven", {u"22.5", u"0", u"59"}, u"22時00分59秒"},
+                      TypedEntry{"blanksAndExponent", {u" 1 2", u"3e1", u"0"}, u"12時30分00秒"},
+                      TypedEntry{"oneRejected", {u"6", u"30", u"99"}, u"6時30分00秒"},
+                      TypedEntry{"fullWidthReadsZero", {u"６", u"３０", u"１５"}, u"0時00分00秒"},
+                      TypedEntry{"emojiReadsZero", {u"😀", u"5", u"5"}, u"0時05分05秒"},
+                      TypedEntry{"allRejected", {u"-1", u"60", u"1e999"}, nullptr},
+                      TypedEntry{"allEmpty", {u"", u"", u""}, nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainWindowTest, QuickSetButtonsScheduleMinutesAfterTheClockShown) {
+    showAndActivate();
+    for (const auto& [button, minutes] : {std::pair{"P5", 3}, std::pair{"P10", 5}}) {
+        const QString shown = text("PANEL");
+        click(button);
+        // The clock may have ticked since; the alarm counts from the time shown at the click.
+        const QTime clock = QTime::fromString(shown, QString::fromUtf16(u"H時mm分ss秒"));
+        ASSERT_TRUE(clock.isValid()) << shown.toStdString();
+        const QTime due = clock.addSecs(minutes * 60);
+        EXPECT_EQ(text("YOTEI"), due.toString(QString::fromUtf16(u"H時mm分ss秒"))) << button;
+    }
+}
+
+TEST_F(MainWindowTest, CancelClearsTheScheduleAndResetsThePresets) {
+    showAndActivate();
+    click("Settei");
+    click("Settei");
+    click("P10");
+    ASSERT_FALSE(text("YOTEI").isEmpty());
+    ASSERT_EQ(find<QPushButton>("P10")->text(), QString::fromUtf16(u"２５分後"));
+    click("Cancel");
+    EXPECT_TRUE(text("YOTEI").isEmpty());
+    EXPECT_EQ(find<QPushButton>("P5")->text(), QString::fromUtf16(u"３分後"));
+    EXPECT_EQ(find<QPushButton>("P10")->text(), QString::fromUtf16(u"５分後"));
+    EXPECT_EQ(find<QPushButton>("P10")->size(), QSize(57, 25)) << "captions never resize a button";
+}
+
+TEST_F(MainWindowTest, PastingAMegabyteIsEmptiedBySettei) {
+    showAndActivate();
+    auto* sec = find<QLineEdit>("Sec");
+    sec->setText(QString(1 << 20, u'5'));
+    ASSERT_EQ(sec->text().size(), 1 << 20);
+    click("Settei");
+    EXPECT_TRUE(sec->text().isEmpty());
+    EXPECT_TRUE(text("YOTEI").isEmpty()) << "a number beyond a double is not used";
+}
+
+TEST_F(MainWindowTest, RingsThroughTheRealTimersAndCancelStopsIt) {
+    showAndActivate();
+    // The clock time itself is due at once: the next Check tick starts the ringing.
+    click("Settei"); // steps the presets, so scheduling uses the boxes below
+    const QTime now = QTime::currentTime();
+    find<QLineEdit>("Hou")->setText(QString::number(now.hour()));
+    find<QLineEdit>("Min")->setText(QString::number(now.minute()));
+    find<QLineEdit>("Sec")->setText(QString::number(now.second()));
+    click("Settei");
+    auto* alarm = find<QTimer>("Alarm");
+    QSignalSpy alarmTicks(alarm, &QTimer::timeout);
+    ASSERT_TRUE(alarmTicks.wait(3000)) << "never rang";
+    EXPECT_GE(beeps, 2);
+    EXPECT_EQ(beeps % 2, 0) << "two beeps a tick";
+    click("Cancel");
+    const int afterCancel = beeps;
+    EXPECT_FALSE(alarm->isActive());
+    EXPECT_FALSE(alarmTicks.wait(300));
+    EXPECT_EQ(beeps, afterCancel);
+    EXPECT_EQ(find<QPushButton>("P5")->text(), QString::fromUtf16(u"３分後"));
 }
 
 } // namespace
