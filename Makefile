@@ -4,12 +4,14 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
 configure = test -f $(1)/CMakeCache.txt || cmake -S . -B $(1) -G Ninja -DVELLOMARIN_WERROR=ON $(2) $(CMAKE_ARGS)
 
-.PHONY: all build run test test-asan clean
+.PHONY: all build run test test-asan fuzz clean
 
 all: build
 
@@ -30,6 +32,7 @@ test:
 	@cmake --build $(BUILD) -j $(JOBS)
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=10
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan:
@@ -38,5 +41,15 @@ test-asan:
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# Arbitrary bytes into the three boxes and 設定, for FUZZ_SECONDS; the corpus is kept in
+# $(FUZZ_BUILD)/corpus and grows from run to run.
+fuzz:
+	@scripts/setup.sh test
+	@test -f $(FUZZ_BUILD)/CMakeCache.txt || CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) \
+		-G Ninja -DVELLOMARIN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target settei_fuzzer
+	@mkdir -p $(FUZZ_BUILD)/corpus
+	@scripts/fuzz.sh $(FUZZ_BUILD)/tests/fuzz/settei_fuzzer $(FUZZ_BUILD)/corpus $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
