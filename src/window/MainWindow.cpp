@@ -18,6 +18,8 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <utility>
+
 namespace vellomarin {
 
 namespace {
@@ -76,6 +78,32 @@ void paint(QLabel* l, const QColor& background, const QColor* text) {
     if (text)
         palette.setColor(QPalette::WindowText, *text);
     l->setPalette(palette);
+}
+
+// What each control is for, in the words a screen reader speaks after its name.
+// Labels need no name of their own: they are read by the text they show.
+void describeControls(QWidget* window) {
+    const std::pair<const char*, const char16_t*> descriptions[] = {
+        {"Picture1", u"現在の時刻の表示欄"},
+        {"PANEL", u"現在の時刻。毎秒書き換わります"},
+        {"Picture2", u"アラームの予定時刻の表示欄"},
+        {"YOTEI", u"アラームを鳴らす予定の時刻。予定がなければ空です"},
+        {"P5", u"今の時刻から、ボタンに書かれた分数の後にアラームを設定します（最初は３分後）"},
+        {"P10", u"今の時刻から、ボタンに書かれた分数の後にアラームを設定します（最初は５分後）"},
+        {"Cancel",
+         u"鳴っているアラームを止め、予定時刻を消し、分後のボタンを３分後と５分後に戻します"},
+        {"Hou", u"アラームの時（0〜23）。空欄なら今の時になります"},
+        {"Min", u"アラームの分（0〜59）。空欄なら今の分になります"},
+        {"Sec", u"アラームの秒（0〜59）。空欄なら0秒になります"},
+        {"Settei", u"入力した時・分・秒にアラームを設定します。使える入力がなければ、分後のボタンを"
+                   u"10分ずつ増やします"},
+        {"Ji", u"時の欄の単位"},
+        {"Fun", u"分の欄の単位"},
+        {"Byou", u"秒の欄の単位"},
+    };
+    for (const auto& [name, text] : descriptions)
+        window->findChild<QWidget*>(QString::fromLatin1(name))
+            ->setAccessibleDescription(QString::fromUtf16(text));
 }
 
 } // namespace
@@ -142,6 +170,7 @@ void MainWindow::createControls() {
     setTabOrder(min, sec);
     setTabOrder(sec, settei);
     p5->setFocus();
+    describeControls(this);
 
     jikoku->setEnabled(true);
     check->setEnabled(true);
