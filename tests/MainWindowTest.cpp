@@ -180,6 +180,16 @@ TEST_F(MainWindowTest, ClockLabelFollowsTheWallClock) {
     EXPECT_EQ(shown->second, now.second()) << "rewritten in the second it shows";
 }
 
+TEST_F(MainWindowTest, ClockKeepsRunningWhileMinimised) {
+    window.showMinimized();
+    QApplication::processEvents();
+    QSignalSpy ticks(find<PhasedTimer>("Jikoku"), &PhasedTimer::timeout);
+    const QString before = text("PANEL");
+    ASSERT_TRUE(ticks.wait(1500));
+    EXPECT_NE(text("PANEL"), before);
+    EXPECT_TRUE(find<PhasedTimer>("Check")->isEnabled());
+}
+
 TEST_F(MainWindowTest, TabVisitsTheControlsInOrderAndWraps) {
     showAndActivate();
     const char* order[] = {"P5",  "P10", "Picture1", "Picture2", "Cancel",

@@ -109,7 +109,12 @@ INSTANTIATE_TEST_SUITE_P(
                  kMsPerDay + At(1, 0, 0)},
         RingCase{"theClockTimeItselfRingsAtOnce", At(10, 20, 0, 200),
                  [](Desk& d) { d.type(BoxId::Sec, "0"); Settei_Click(d.p, d.p.state); },
-                 At(10, 20, 0, 200)}),
+                 At(10, 20, 0, 200)},
+        // Set in the last moments of the second: the clock moves on before the watch
+        // looks, and the time it was set for must still ring.
+        RingCase{"theClockTimeSetAsTheSecondEnds", At(10, 20, 0, 950),
+                 [](Desk& d) { d.type(BoxId::Sec, "0"); Settei_Click(d.p, d.p.state); },
+                 At(10, 20, 1)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Watch, EmptyScheduleNeverRings) {
