@@ -30,10 +30,10 @@ constexpr int64_t kAfterJumpSlack = kSecond + kCheckSlack;
 // What the test knows of the alarm it scheduled, worked out from the clock's moves
 // alone, not from the program.
 struct Expected {
-    int32_t target = 0;         // seconds since midnight
-    int64_t reachedAt = -1;     // wall instant the clock first reached it, -1 not yet
-    int64_t latestRing = -1;    // the ringing must have started by this wall instant
-    int64_t rangAt = -1;        // when the program started ringing, -1 not yet
+    int32_t target = 0;      // seconds since midnight
+    int64_t reachedAt = -1;  // wall instant the clock first reached it, -1 not yet
+    int64_t latestRing = -1; // the ringing must have started by this wall instant
+    int64_t rangAt = -1;     // when the program started ringing, -1 not yet
 };
 
 // The first wall instant in (from, to] whose time of day is `target`, if any.
@@ -72,7 +72,8 @@ private:
     }
     // Short faults are common, long ones rare.
     int64_t logUniform(int64_t lo, int64_t hi) {
-        const double x = std::uniform_real_distribution<double>(std::log(lo), std::log(hi))(random_);
+        const double x =
+            std::uniform_real_distribution<double>(std::log(lo), std::log(hi))(random_);
         return static_cast<int64_t>(std::exp(x));
     }
     bool ringing() const { return p_.timerEnabled(TimerId::Alarm); }
@@ -83,8 +84,8 @@ private:
             if (uniform(0, 1) == 0) {
                 runFor(logUniform(100, 10 * kMinute));
                 if (uniform(0, 3) == 0)
-                    fault(uniform(1, 5 * kSecond), [this](int64_t ms) { p_.stall(ms); },
-                          kCheckSlack);
+                    fault(
+                        uniform(1, 5 * kSecond), [this](int64_t ms) { p_.stall(ms); }, kCheckSlack);
                 cancel();
             } else {
                 runUntilRingingEnds();
@@ -95,12 +96,14 @@ private:
             schedule();
         switch (uniform(0, 15)) {
         case 0:
-            fault(uniform(1, 5 * kSecond), [this](int64_t ms) { p_.stall(ms); }, kCheckSlack);
+            fault(
+                uniform(1, 5 * kSecond), [this](int64_t ms) { p_.stall(ms); }, kCheckSlack);
             ++stalls;
             break;
         case 1:
-            fault(logUniform(kSecond, 11 * kHour), [this](int64_t ms) { p_.suspend(ms); },
-                  kAfterJumpSlack);
+            fault(
+                logUniform(kSecond, 11 * kHour), [this](int64_t ms) { p_.suspend(ms); },
+                kAfterJumpSlack);
             ++suspends;
             break;
         case 2:
@@ -110,7 +113,8 @@ private:
             } else {
                 const int64_t delta = uniform(-10 * kMinute, 10 * kMinute);
                 if (delta > 0)
-                    fault(delta, [this](int64_t ms) { p_.stepWall(ms); }, kAfterJumpSlack);
+                    fault(
+                        delta, [this](int64_t ms) { p_.stepWall(ms); }, kAfterJumpSlack);
                 else
                     p_.stepWall(delta);
                 ++corrections;

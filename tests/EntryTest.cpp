@@ -10,9 +10,9 @@ namespace {
 
 struct EntryCase {
     const char* name;
-    int64_t clock;               // wall time when the button is pressed
-    const char16_t* boxes[3];    // Hou, Min, Sec
-    const char16_t* yotei;       // YOTEI after the click; nullptr: unchanged (presets stepped)
+    int64_t clock;            // wall time when the button is pressed
+    const char16_t* boxes[3]; // Hou, Min, Sec
+    const char16_t* yotei;    // YOTEI after the click; nullptr: unchanged (presets stepped)
 };
 
 class SetteiClickTest : public ::testing::TestWithParam<EntryCase> {};

@@ -8,24 +8,36 @@ namespace vellomarin::test {
 namespace {
 constexpr int64_t kAlarmIntervalMs = 100;
 
-int64_t floorMod(int64_t a, int64_t b) { return ((a % b) + b) % b; }
+int64_t floorMod(int64_t a, int64_t b) {
+    return ((a % b) + b) % b;
+}
 } // namespace
 
 FakePlatform::FakePlatform(int64_t wallMs)
     : wall_(wallMs), buttons_{QString::fromUtf16(u"３分後"), QString::fromUtf16(u"５分後")},
       phases_{PhaseKeeper(1000, 1), PhaseKeeper(100, 5)} {}
 
-QString FakePlatform::labelCaption(LabelId label) const { return labels_[index(label)]; }
+QString FakePlatform::labelCaption(LabelId label) const {
+    return labels_[index(label)];
+}
 void FakePlatform::setLabelCaption(LabelId label, const QString& text) {
     labels_[index(label)] = text;
 }
-QString FakePlatform::boxText(BoxId box) const { return boxes_[index(box)]; }
-void FakePlatform::setBoxText(BoxId box, const QString& text) { boxes_[index(box)] = text; }
+QString FakePlatform::boxText(BoxId box) const {
+    return boxes_[index(box)];
+}
+void FakePlatform::setBoxText(BoxId box, const QString& text) {
+    boxes_[index(box)] = text;
+}
 void FakePlatform::setButtonCaption(ButtonId button, const QString& text) {
     buttons_[index(button)] = text;
 }
-QString FakePlatform::buttonCaption(ButtonId button) const { return buttons_[index(button)]; }
-bool FakePlatform::timerEnabled(TimerId timer) const { return timers_[index(timer)].enabled; }
+QString FakePlatform::buttonCaption(ButtonId button) const {
+    return buttons_[index(button)];
+}
+bool FakePlatform::timerEnabled(TimerId timer) const {
+    return timers_[index(timer)].enabled;
+}
 
 void FakePlatform::setTimerEnabled(TimerId timer, bool enabled) {
     Timer& t = timers_[index(timer)];
@@ -146,8 +158,12 @@ void FakePlatform::stall(int64_t ms) {
     runFor(0);
 }
 
-void FakePlatform::suspend(int64_t ms) { wall_ += ms; }
+void FakePlatform::suspend(int64_t ms) {
+    wall_ += ms;
+}
 
-void FakePlatform::stepWall(int64_t deltaMs) { wall_ += deltaMs; }
+void FakePlatform::stepWall(int64_t deltaMs) {
+    wall_ += deltaMs;
+}
 
 } // namespace vellomarin::test

@@ -1,6 +1,6 @@
+#include "window/MainWindow.h"
 #include "clock/TimeText.h"
 #include "platform/PhasedTimer.h"
-#include "window/MainWindow.h"
 #include "window/PictureBox.h"
 
 #include <QApplication>
@@ -58,12 +58,12 @@ struct Placement {
 TEST_F(MainWindowTest, EveryControlSitsInItsPlace) {
     const Placement table[] = {
         {"Settei", "Vellomarin", {8, 144, 185, 25}}, {"Sec", "Vellomarin", {136, 112, 33, 24}},
-        {"Min", "Vellomarin", {72, 112, 33, 24}},     {"Hou", "Vellomarin", {8, 112, 33, 24}},
-        {"Cancel", "Vellomarin", {136, 80, 57, 25}},  {"Picture2", "Vellomarin", {48, 48, 145, 25}},
-        {"YOTEI", "Picture2", {0, 0, 145, 25}},        {"Picture1", "Vellomarin", {8, 8, 185, 33}},
-        {"PANEL", "Picture1", {0, 0, 185, 33}},        {"P10", "Vellomarin", {72, 80, 57, 25}},
-        {"P5", "Vellomarin", {8, 80, 57, 25}},         {"Byou", "Vellomarin", {168, 120, 33, 17}},
-        {"Fun", "Vellomarin", {104, 120, 33, 17}},     {"Ji", "Vellomarin", {40, 120, 33, 17}},
+        {"Min", "Vellomarin", {72, 112, 33, 24}},    {"Hou", "Vellomarin", {8, 112, 33, 24}},
+        {"Cancel", "Vellomarin", {136, 80, 57, 25}}, {"Picture2", "Vellomarin", {48, 48, 145, 25}},
+        {"YOTEI", "Picture2", {0, 0, 145, 25}},      {"Picture1", "Vellomarin", {8, 8, 185, 33}},
+        {"PANEL", "Picture1", {0, 0, 185, 33}},      {"P10", "Vellomarin", {72, 80, 57, 25}},
+        {"P5", "Vellomarin", {8, 80, 57, 25}},       {"Byou", "Vellomarin", {168, 120, 33, 17}},
+        {"Fun", "Vellomarin", {104, 120, 33, 17}},   {"Ji", "Vellomarin", {40, 120, 33, 17}},
     };
     EXPECT_EQ(window.size(), QSize(201, 175));
     for (const Placement& p : table) {
@@ -102,10 +102,9 @@ TEST_F(MainWindowTest, BoxesAreDrawnOverTheFirstColumnOfTheirUnitLabels) {
 }
 
 TEST_F(MainWindowTest, FontsAreMinchoAtTheirSizesAndButtonsKeepTheDefault) {
-    const std::pair<const char*, qreal> mincho[] = {{"Settei", 12},  {"Sec", 12},   {"Min", 12},
-                                                    {"Hou", 12},     {"YOTEI", 14.25},
-                                                    {"PANEL", 20.25}, {"Byou", 12}, {"Fun", 12},
-                                                    {"Ji", 12}};
+    const std::pair<const char*, qreal> mincho[] = {
+        {"Settei", 12},   {"Sec", 12},  {"Min", 12}, {"Hou", 12}, {"YOTEI", 14.25},
+        {"PANEL", 20.25}, {"Byou", 12}, {"Fun", 12}, {"Ji", 12}};
     for (const auto& [name, points] : mincho) {
         SCOPED_TRACE(name);
         const QFont font = find(name)->font();
@@ -243,7 +242,6 @@ TEST_F(MainWindowTest, ResizingMovesNothing) {
     for (const auto& [w, geometry] : before)
         EXPECT_EQ(w->geometry(), geometry) << w->objectName().toStdString();
 }
-
 
 struct TypedEntry {
     const char* name;

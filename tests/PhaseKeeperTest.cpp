@@ -25,15 +25,14 @@ TEST_P(PhaseKeeperTest, KeepsTicksOnThePhaseOfTheWallClock) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, PhaseKeeperTest,
-    ::testing::Values(
-        PhaseCase{"onTime", 5'400, 6'001, 6'001, 7'001},
-        PhaseCase{"startedExactlyOnThePhase", 6'001, 7'001, 7'001, 8'001},
-        PhaseCase{"startedJustBeforeThePhase", 6'000, 6'001, 6'001, 7'001},
-        PhaseCase{"lateTickKeepsItsPlace", 5'400, 6'900, 6'001, 7'001},
-        PhaseCase{"earlyTickDoesNotDoubleUp", 5'400, 5'999, 6'001, 7'001},
-        PhaseCase{"clockJumpedForward", 5'400, 3'600'500, 6'001, 3'601'001},
-        PhaseCase{"clockSetBack", 5'400, 2'000, 6'001, 2'001},
-        PhaseCase{"beforeTheEpoch", -1'500, -999, -999, 1}),
+    ::testing::Values(PhaseCase{"onTime", 5'400, 6'001, 6'001, 7'001},
+                      PhaseCase{"startedExactlyOnThePhase", 6'001, 7'001, 7'001, 8'001},
+                      PhaseCase{"startedJustBeforeThePhase", 6'000, 6'001, 6'001, 7'001},
+                      PhaseCase{"lateTickKeepsItsPlace", 5'400, 6'900, 6'001, 7'001},
+                      PhaseCase{"earlyTickDoesNotDoubleUp", 5'400, 5'999, 6'001, 7'001},
+                      PhaseCase{"clockJumpedForward", 5'400, 3'600'500, 6'001, 3'601'001},
+                      PhaseCase{"clockSetBack", 5'400, 2'000, 6'001, 2'001},
+                      PhaseCase{"beforeTheEpoch", -1'500, -999, -999, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PhaseKeeper, WaitsInWholeMillisecondsAndNeverNegative) {

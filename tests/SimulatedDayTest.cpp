@@ -73,8 +73,8 @@ TEST(SimulatedDay, RandomAlarmsEachRingOnceOnTime) {
         int32_t target = 0;
         switch (alarm % 3) {
         case 0: {
-            target = (SecondsOfDay(shown) + std::uniform_int_distribution<int>(1, 7200)(random)) %
-                     86400;
+            target =
+                (SecondsOfDay(shown) + std::uniform_int_distribution<int>(1, 7200)(random)) % 86400;
             p.setBoxText(BoxId::Hou, QString::number(target / 3600));
             p.setBoxText(BoxId::Min, QString::number(target / 60 % 60));
             p.setBoxText(BoxId::Sec, QString::number(target % 60));

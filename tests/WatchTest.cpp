@@ -14,7 +14,9 @@ constexpr int64_t kSecond = 1000;
 constexpr int64_t kMinute = 60 * kSecond;
 constexpr int64_t kHour = 60 * kMinute;
 
-int32_t Sec(int h, int m, int s) { return (h * 60 + m) * 60 + s; }
+int32_t Sec(int h, int m, int s) {
+    return (h * 60 + m) * 60 + s;
+}
 
 struct DueCase {
     const char* name;
@@ -84,37 +86,50 @@ TEST_P(RingTimeTest, RingsOnTheFirstCheckAfterTheClockShowsTheTime) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, RingTimeTest,
-    ::testing::Values(
-        RingCase{"typedTime", At(7, 4, 58, 500),
-                 [](Desk& d) { d.type(BoxId::Hou, "7");
-                               d.type(BoxId::Min, "5");
-                               Settei_Click(d.p, d.p.state); },
-                 At(7, 5, 0)},
-        RingCase{"tenOClockWaitsPastNineFiftyNine", At(9, 59, 50),
-                 [](Desk& d) {
-                     d.type(BoxId::Hou, "10");
-                     d.type(BoxId::Min, "0");
-                     Settei_Click(d.p, d.p.state);
-                 },
-                 At(10, 0, 0)},
-        RingCase{"quickSetAcrossTheHour", At(9, 58, 30, 200),
-                 [](Desk& d) { P5_Click(d.p, d.p.state); }, At(10, 1, 30)},
-        RingCase{"quickSetAcrossMidnight", At(23, 57, 0, 200),
-                 [](Desk& d) { P10_Click(d.p, d.p.state); }, kMsPerDay + At(0, 2, 0)},
-        RingCase{"earlierTimeRingsTomorrow", At(10, 0, 0, 200),
-                 [](Desk& d) { d.type(BoxId::Hou, "7"); Settei_Click(d.p, d.p.state); },
-                 kMsPerDay + At(7, 0, 0)},
-        RingCase{"oneOClockSetAtTen", At(10, 0, 0, 200),
-                 [](Desk& d) { d.type(BoxId::Hou, "1"); Settei_Click(d.p, d.p.state); },
-                 kMsPerDay + At(1, 0, 0)},
-        RingCase{"theClockTimeItselfRingsAtOnce", At(10, 20, 0, 200),
-                 [](Desk& d) { d.type(BoxId::Sec, "0"); Settei_Click(d.p, d.p.state); },
-                 At(10, 20, 0, 200)},
-        // Set in the last moments of the second: the clock moves on before the watch
-        // looks, and the time it was set for must still ring.
-        RingCase{"theClockTimeSetAsTheSecondEnds", At(10, 20, 0, 950),
-                 [](Desk& d) { d.type(BoxId::Sec, "0"); Settei_Click(d.p, d.p.state); },
-                 At(10, 20, 1)}),
+    ::testing::Values(RingCase{"typedTime", At(7, 4, 58, 500),
+                               [](Desk& d) {
+                                   d.type(BoxId::Hou, "7");
+                                   d.type(BoxId::Min, "5");
+                                   Settei_Click(d.p, d.p.state);
+                               },
+                               At(7, 5, 0)},
+                      RingCase{"tenOClockWaitsPastNineFiftyNine", At(9, 59, 50),
+                               [](Desk& d) {
+                                   d.type(BoxId::Hou, "10");
+                                   d.type(BoxId::Min, "0");
+                                   Settei_Click(d.p, d.p.state);
+                               },
+                               At(10, 0, 0)},
+                      RingCase{"quickSetAcrossTheHour", At(9, 58, 30, 200),
+                               [](Desk& d) { P5_Click(d.p, d.p.state); }, At(10, 1, 30)},
+                      RingCase{"quickSetAcrossMidnight", At(23, 57, 0, 200),
+                               [](Desk& d) { P10_Click(d.p, d.p.state); }, kMsPerDay + At(0, 2, 0)},
+                      RingCase{"earlierTimeRingsTomorrow", At(10, 0, 0, 200),
+                               [](Desk& d) {
+                                   d.type(BoxId::Hou, "7");
+                                   Settei_Click(d.p, d.p.state);
+                               },
+                               kMsPerDay + At(7, 0, 0)},
+                      RingCase{"oneOClockSetAtTen", At(10, 0, 0, 200),
+                               [](Desk& d) {
+                                   d.type(BoxId::Hou, "1");
+                                   Settei_Click(d.p, d.p.state);
+                               },
+                               kMsPerDay + At(1, 0, 0)},
+                      RingCase{"theClockTimeItselfRingsAtOnce", At(10, 20, 0, 200),
+                               [](Desk& d) {
+                                   d.type(BoxId::Sec, "0");
+                                   Settei_Click(d.p, d.p.state);
+                               },
+                               At(10, 20, 0, 200)},
+                      // Set in the last moments of the second: the clock moves on before the watch
+                      // looks, and the time it was set for must still ring.
+                      RingCase{"theClockTimeSetAsTheSecondEnds", At(10, 20, 0, 950),
+                               [](Desk& d) {
+                                   d.type(BoxId::Sec, "0");
+                                   Settei_Click(d.p, d.p.state);
+                               },
+                               At(10, 20, 1)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Watch, EmptyScheduleNeverRings) {
@@ -149,8 +164,8 @@ TEST(Watch, ClockSetBackAcrossTheAlarmRingsOnlyWhenItIsReached) {
     d.type(BoxId::Hou, "7");
     d.type(BoxId::Min, "5");
     Settei_Click(d.p, d.p.state); // 7:05:00
-    d.p.runFor(20 * kMinute);      // 6:50
-    d.p.stepWall(-kHour);          // daylight saving ends: 5:50
+    d.p.runFor(20 * kMinute);     // 6:50
+    d.p.stepWall(-kHour);         // daylight saving ends: 5:50
     d.p.runFor(kMinute);
     EXPECT_FALSE(d.ringing());
     EXPECT_EQ(d.runUntilRinging(2 * kHour), At(7, 5, 0, 5));
@@ -162,7 +177,7 @@ TEST(Watch, ClockSetBackAfterPassingDoesNotRingAgainEarly) {
     d.type(BoxId::Min, "5");
     Settei_Click(d.p, d.p.state); // 7:05:00, tomorrow
     d.p.runFor(kMinute);
-    d.p.stepWall(-10 * kMinute);  // 7:01: 7:05 lies ahead once more
+    d.p.stepWall(-10 * kMinute); // 7:01: 7:05 lies ahead once more
     EXPECT_EQ(d.runUntilRinging(kHour), At(7, 5, 0, 5));
 }
 

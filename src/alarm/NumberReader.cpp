@@ -10,8 +10,12 @@ namespace vellomarin {
 
 namespace {
 
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; }
-bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
+bool isDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // Walks the text a character at a time, hiding the blanks.
 class Cursor {

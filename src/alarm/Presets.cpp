@@ -37,7 +37,9 @@ void scheduleAhead(Platform& platform, ClockState& state, int16_t minutes) {
 
 } // namespace
 
-const Preset& PresetAt(int16_t level) { return kPresets.at(static_cast<size_t>(level)); }
+const Preset& PresetAt(int16_t level) {
+    return kPresets.at(static_cast<size_t>(level));
+}
 
 void ApplyPreset(Platform& platform, ClockState& state, int16_t level) {
     const Preset& row = PresetAt(level);

@@ -7,8 +7,8 @@ namespace vellomarin {
 // The window's state record: what must survive from one event to the next.
 // Everything else the program remembers lives in its controls.
 struct ClockState {
-    int16_t SetHour = 0;     // time being composed for YOTEI: carried from a handler
-    int16_t SetMin = 0;      //   to the text it writes, never read in a later event
+    int16_t SetHour = 0; // time being composed for YOTEI: carried from a handler
+    int16_t SetMin = 0;  //   to the text it writes, never read in a later event
     int16_t SetSec = 0;
     int16_t RingCount = 0;   // Alarm ticks so far in the current ringing
     int16_t EntryFlag = 0;   // 1 while a Settei click has accepted a box, else 0

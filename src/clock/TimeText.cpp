@@ -14,8 +14,7 @@ void appendTwoDigits(QString& out, int16_t value) {
 }
 
 // Reads 1 or 2 ASCII digits at pos, followed by the mark; advances pos past the mark.
-std::optional<int16_t> readField(QStringView text, qsizetype& pos, char16_t mark,
-                                 bool twoDigits) {
+std::optional<int16_t> readField(QStringView text, qsizetype& pos, char16_t mark, bool twoDigits) {
     int16_t value = 0;
     qsizetype digits = 0;
     while (pos < text.size() && digits < 2) {

@@ -23,7 +23,9 @@ template <typename T> T* control(QObject& window, const char* name) {
     return found;
 }
 
-template <typename E> size_t index(E id) { return static_cast<size_t>(id); }
+template <typename E> size_t index(E id) {
+    return static_cast<size_t>(id);
+}
 
 } // namespace
 
@@ -36,7 +38,9 @@ QtPlatform::QtPlatform(QWidget& window, std::function<void()> beep)
       check_(control<PhasedTimer>(window, "Check")), alarm_(control<QTimer>(window, "Alarm")),
       beep_(std::move(beep)) {}
 
-QString QtPlatform::labelCaption(LabelId label) const { return labels_[index(label)]->text(); }
+QString QtPlatform::labelCaption(LabelId label) const {
+    return labels_[index(label)]->text();
+}
 
 void QtPlatform::setLabelCaption(LabelId label, const QString& text) {
     QLabel* target = labels_[index(label)];
@@ -45,9 +49,13 @@ void QtPlatform::setLabelCaption(LabelId label, const QString& text) {
         target->setText(text);
 }
 
-QString QtPlatform::boxText(BoxId box) const { return boxes_[index(box)]->text(); }
+QString QtPlatform::boxText(BoxId box) const {
+    return boxes_[index(box)]->text();
+}
 
-void QtPlatform::setBoxText(BoxId box, const QString& text) { boxes_[index(box)]->setText(text); }
+void QtPlatform::setBoxText(BoxId box, const QString& text) {
+    boxes_[index(box)]->setText(text);
+}
 
 void QtPlatform::setButtonCaption(ButtonId button, const QString& text) {
     buttons_[index(button)]->setText(text);
@@ -71,7 +79,9 @@ void QtPlatform::setTimerEnabled(TimerId timer, bool enabled) {
     }
 }
 
-void QtPlatform::beep() { beep_(); }
+void QtPlatform::beep() {
+    beep_();
+}
 
 TimeOfDay QtPlatform::localTime() const {
     const QTime now = QTime::currentTime();

@@ -70,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const QString yoteiBefore = p.labelCaption(LabelId::YOTEI);
     const ClockState before = p.state;
     bool accepted = false;
-    for (auto [box, bound] : {std::pair{BoxId::Hou, 23.0}, std::pair{BoxId::Min, 59.0},
-                              std::pair{BoxId::Sec, 59.0}}) {
+    for (auto [box, bound] :
+         {std::pair{BoxId::Hou, 23.0}, std::pair{BoxId::Min, 59.0}, std::pair{BoxId::Sec, 59.0}}) {
         const QString text = boxText(data, box == BoxId::Sec);
         const auto number = ReadLeadingNumber(text);
         accepted |= !text.isEmpty() && number && *number >= 0.0 && *number <= bound;
