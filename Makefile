@@ -6,12 +6,13 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
+BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
 configure = test -f $(1)/CMakeCache.txt || cmake -S . -B $(1) -G Ninja -DVELLOMARIN_WERROR=ON $(2) $(CMAKE_ARGS)
 
-.PHONY: all build run test test-asan fuzz clean
+.PHONY: all build run test test-asan fuzz bench clean
 
 all: build
 
@@ -50,6 +51,13 @@ fuzz:
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target settei_fuzzer
 	@mkdir -p $(FUZZ_BUILD)/corpus
 	@scripts/fuzz.sh $(FUZZ_BUILD)/tests/fuzz/settei_fuzzer $(FUZZ_BUILD)/corpus $(FUZZ_SECONDS)
+
+# Every figure of bench/README.md, from a Release build, printed as one table (a few minutes).
+bench:
+	@scripts/setup.sh bench
+	@$(call configure,$(BENCH_BUILD),-DCMAKE_BUILD_TYPE=Release -DVELLOMARIN_BENCH=ON -DBUILD_TESTING=OFF)
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target benches
+	@/usr/bin/python3 bench/run.py $(BENCH_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

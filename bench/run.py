@@ -1,0 +1,563 @@
+#!/usr/bin/python3
+"""Runs every benchmark of `make bench` and prints one table.
+
+Usage: bench/run.py BUILD_DIR [--quick]
+
+Starts its own Xvfb and a private PulseAudio with a null sink, runs the programs built
+in BUILD_DIR (the real binary, the in-process benches, the start-up probe) and xclock
+beside them, and reads the kernel's accounts in /proc. Every figure printed is measured
+in this run; what cannot be measured is said so, with the reason. --quick shortens
+every phase (for trying the bench out, not for figures).
+"""
+
+import json
+import math
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+CLK_TCK = os.sysconf("SC_CLK_TCK")
+
+
+# --- small helpers -------------------------------------------------------------------
+
+def log(text):
+    print(f"[bench] {text}", file=sys.stderr, flush=True)
+
+
+def percentile(values, p):
+    """Nearest rank: the smallest sample with at least p % of the samples at or below it."""
+    ordered = sorted(values)
+    rank = max(1, math.ceil(p / 100 * len(ordered)))
+    return ordered[rank - 1]
+
+
+def read_lines(text):
+    """The "sample NAME VALUE" and "info NAME TEXT" lines of a bench program."""
+    samples, info = {}, {}
+    for line in text.splitlines():
+        parts = line.split(" ", 2)
+        if len(parts) == 3 and parts[0] == "sample":
+            samples.setdefault(parts[1], []).append(float(parts[2]))
+        elif len(parts) == 3 and parts[0] == "info":
+            info[parts[1]] = parts[2]
+    return samples, info
+
+
+def run_program(args, env, timeout):
+    result = subprocess.run(args, env=env, capture_output=True, text=True, timeout=timeout)
+    if result.returncode != 0:
+        log(f"{' '.join(args)} exited with {result.returncode}: {result.stderr.strip()[-400:]}")
+    return read_lines(result.stdout)
+
+
+def load_average():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
+
+
+# --- the environment: an X server and a sound server of our own ----------------------
+
+class Servers:
+    def __init__(self, workdir):
+        self.workdir = workdir
+        self.xvfb = None
+        self.pulse = None
+        self.display = None
+        self.pulse_socket = os.path.join(workdir, "pulse", "native")
+        self.pulse_error = None
+
+    def start(self):
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as f:
+            number = f.readline().strip()
+        if not number:
+            raise SystemExit("bench: Xvfb did not start")
+        self.display = ":" + number
+
+        # As root PulseAudio warns but runs in user mode when given its own HOME and
+        # runtime folder; -n loads no default script, so it opens no sound card, and
+        # the native socket takes clients without a cookie.
+        home = os.path.join(self.workdir, "pulse")
+        runtime = os.path.join(home, "run")
+        os.makedirs(runtime, mode=0o700)
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "PULSE_SERVER")}
+        env.update(HOME=home, XDG_RUNTIME_DIR=runtime)
+        if shutil.which("pulseaudio") is None:
+            self.pulse_error = "pulseaudio is not installed"
+            return
+        self.pulse = subprocess.Popen(
+            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+             "-L", "module-null-sink sink_name=bench",
+             "-L", f"module-native-protocol-unix socket={self.pulse_socket} auth-anonymous=1"],
+            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        for _ in range(100):
+            if os.path.exists(self.pulse_socket):
+                return
+            if self.pulse.poll() is not None:
+                break
+            time.sleep(0.05)
+        self.pulse_error = "the private PulseAudio did not start: " + (
+            self.pulse.stderr.read().decode(errors="replace")[-300:] if self.pulse.poll() is not None
+            else "no socket after 5 s")
+
+    def env(self, sound=True):
+        """The environment of a program under test: our display, our sound server (or
+        a server that is not there), no desktop settings."""
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "PULSE_SERVER",
+                            "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER")}
+        runtime = os.path.join(self.workdir, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        client_conf = os.path.join(self.workdir, "client.conf")
+        if not os.path.exists(client_conf):
+            with open(client_conf, "w") as f:
+                f.write("autospawn = no\n")
+        env.update(DISPLAY=self.display, XDG_RUNTIME_DIR=runtime, LANG="C.UTF-8",
+                   LC_ALL="C.UTF-8", PULSE_CLIENTCONFIG=client_conf)
+        if sound and not self.pulse_error:
+            env["PULSE_SERVER"] = "unix:" + self.pulse_socket
+        else:
+            env["PULSE_SERVER"] = "unix:" + os.path.join(self.workdir, "no-such-server")
+        return env
+
+    def stop(self):
+        for p in (self.pulse, self.xvfb):
+            if p and p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+
+
+# --- /proc accounts ------------------------------------------------------------------
+
+def proc_cpu_ticks(pid):
+    """utime + stime of the whole process (live and ended threads), in clock ticks."""
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])
+
+
+def proc_tasks(pid):
+    """Per thread: name, voluntary switches, CPU time in ns (schedstat)."""
+    tasks = {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/comm") as f:
+                name = f.read().strip()
+            voluntary = 0
+            with open(f"/proc/{pid}/task/{tid}/status") as f:
+                for line in f:
+                    if line.startswith("voluntary_ctxt_switches:"):
+                        voluntary = int(line.split()[1])
+            with open(f"/proc/{pid}/task/{tid}/schedstat") as f:
+                ns = int(f.read().split()[0])
+            tasks[tid] = (name, voluntary, ns)
+        except (FileNotFoundError, ProcessLookupError):
+            pass
+    return tasks
+
+
+SOUND_LIBS = ("canberra", "pulse", "sndfile", "vorbis", "libogg", "FLAC", "opus", "mpg123",
+              "mp3lame", "ltdl", "asyncns", "libtdb")
+
+
+def proc_memory_parts(pid):
+    """RSS in MiB by kind of mapping, from /proc/pid/smaps."""
+    parts = {}
+    name = "anonymous"
+    with open(f"/proc/{pid}/smaps") as f:
+        for line in f:
+            fields = line.split()
+            if "-" in fields[0] and len(fields) >= 5 and ":" in fields[3]:
+                path = fields[5] if len(fields) > 5 else ""
+                if not path.startswith("/"):
+                    name = "anonymous, heap and stacks"
+                elif "/fonts/" in path:
+                    name = "font files"
+                elif "libQt6" in path:
+                    name = "Qt 6 libraries"
+                elif any(k in path for k in SOUND_LIBS):
+                    name = "sound libraries"
+                elif ".so" in path:
+                    name = "other libraries"
+                else:
+                    name = "other files"
+            elif fields[0] == "Rss:":
+                parts[name] = parts.get(name, 0) + int(fields[1]) / 1024
+    return parts
+
+
+def proc_memory(pid):
+    rss = pss = None
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                rss = int(line.split()[1])
+    with open(f"/proc/{pid}/smaps_rollup") as f:
+        for line in f:
+            if line.startswith("Pss:"):
+                pss = int(line.split()[1])
+    return rss, pss
+
+
+# --- the phases ----------------------------------------------------------------------
+
+def handler_bench(build):
+    log("handler cost (Google Benchmark, fake platform)")
+    out = subprocess.run([f"{build}/bench/handler_bench", "--benchmark_format=json",
+                          "--benchmark_repetitions=5", "--benchmark_min_time=0.2"],
+                         capture_output=True, text=True, timeout=300)
+    if out.returncode != 0:
+        return None
+    data = json.loads(out.stdout)
+    results = {}
+    for b in data["benchmarks"]:
+        if b.get("run_type") == "iteration":
+            scale = {"ns": 1e-3, "us": 1, "ms": 1e3, "s": 1e6}[b["time_unit"]]
+            results.setdefault(b["run_name"], []).append(b["real_time"] * scale)
+    return results
+
+
+def startup(build, servers, runs):
+    log(f"start-up, {runs} runs each of vellomarin and xclock (one warm-up each not counted)")
+    env = servers.env()
+    results = {"vellomarin": {"map": [], "shown": []}, "xclock": {"map": [], "shown": []}}
+    commands = {"vellomarin": [f"{build}/src/vellomarin"],
+                "xclock": ["xclock", "-digital", "-update", "1"]}
+    errors = []
+    for i in range(runs + 1):
+        for who, command in commands.items():
+            samples, info = run_program([f"{build}/bench/startup_probe", who] + command, env, 30)
+            if "error" in info:
+                errors.append(f"{who}: {info['error']}")
+            if i == 0:
+                continue
+            for key in ("map", "shown"):
+                results[who][key] += samples.get(key, [])
+            time.sleep(0.2)
+    return results, errors
+
+
+def watch(build, servers, seconds):
+    """The real binary, the real binary on Qt's own dispatcher, and xclock, side by side
+    on the same X server, each left alone for `seconds`."""
+    variants = {
+        "vellomarin": ([f"{build}/src/vellomarin"], {}),
+        "vellomarin QT_NO_GLIB=1": ([f"{build}/src/vellomarin"], {"QT_NO_GLIB": "1"}),
+        "xclock": (["xclock", "-digital", "-update", "1"], {}),
+        "wake_floor": ([f"{build}/bench/wake_floor"], {}),
+        "bare_window": ([f"{build}/bench/bare_window"], {}),
+    }
+    log(f"watching for {seconds} s: {', '.join(variants)} side by side")
+    procs = {}
+    for name, (command, extra) in variants.items():
+        env = servers.env()
+        env.pop("QT_NO_GLIB", None)
+        env.update(extra)
+        procs[name] = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+    time.sleep(5)  # start-up done, first paints flushed
+    before = {}
+    for name, p in procs.items():
+        before[name] = (time.monotonic(), proc_cpu_ticks(p.pid), proc_tasks(p.pid))
+    time.sleep(seconds)
+    results = {}
+    for name, p in procs.items():
+        if p.poll() is not None:
+            results[name] = None
+            continue
+        t1, cpu1, tasks1 = time.monotonic(), proc_cpu_ticks(p.pid), proc_tasks(p.pid)
+        t0, cpu0, tasks0 = before[name]
+        elapsed = t1 - t0
+        rss, pss = proc_memory(p.pid)
+        parts = proc_memory_parts(p.pid)
+        switches = {}
+        ns = 0
+        for tid, (tname, vol, tns) in tasks1.items():
+            v0, n0 = (tasks0[tid][1], tasks0[tid][2]) if tid in tasks0 else (0, 0)
+            switches[f"{tname}"] = switches.get(tname, 0) + (vol - v0)
+            ns += tns - n0
+        results[name] = {
+            "cpu_stat": (cpu1 - cpu0) / CLK_TCK / elapsed * 100,
+            "cpu_sched": ns / 1e9 / elapsed * 100,
+            "wakeups": sum(switches.values()) / elapsed,
+            "threads": {k: v / elapsed for k, v in switches.items()},
+            "rss": rss / 1024, "pss": pss / 1024, "elapsed": elapsed, "parts": parts,
+        }
+    for p in procs.values():
+        p.terminate()
+    for p in procs.values():
+        try:
+            p.wait(5)
+        except subprocess.TimeoutExpired:
+            p.kill()
+    return results
+
+
+def timing(build, servers, seconds, trials):
+    env = servers.env()
+    out = {}
+    log(f"clock lag, {seconds} s idle")
+    out["idle"] = run_program([f"{build}/bench/timing_bench", "lag", str(seconds)], env,
+                              seconds + 60)
+    log(f"clock lag, {seconds} s with a busy loop on the other core")
+    out["busy"] = run_program([f"{build}/bench/timing_bench", "lag", str(seconds), "busy"], env,
+                              seconds + 60)
+    log(f"detection and first beep, {trials} trials")
+    out["detect"] = run_program([f"{build}/bench/timing_bench", "detect", str(trials)], env,
+                                trials * 6 + 30)
+    return out
+
+
+def beeps(build, servers, ticks):
+    out = {}
+    if servers.pulse_error:
+        out["server"] = None
+    else:
+        log(f"beep cost with the private PulseAudio, {ticks} Alarm ticks")
+        # The server's own account of the plays: one new sink input for each sound.
+        watcher = subprocess.Popen(["pactl", "subscribe"], env=servers.env(),
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        time.sleep(0.5)
+        out["server"] = run_program([f"{build}/bench/beep_bench", str(ticks)], servers.env(),
+                                    ticks + 60)
+        time.sleep(0.5)
+        watcher.terminate()
+        events = watcher.communicate()[0]
+        out["plays"] = sum(1 for line in events.splitlines()
+                           if "'new'" in line and "sink-input" in line)
+        listing = subprocess.run(["pactl", "list", "samples", "short"], env=servers.env(),
+                                 capture_output=True, text=True)
+        out["cached"] = [line.split("\t")[1] for line in listing.stdout.splitlines()
+                         if "\t" in line]
+    log(f"beep cost with no sound server, {ticks} Alarm ticks")
+    out["none"] = run_program([f"{build}/bench/beep_bench", str(ticks)],
+                              servers.env(sound=False), ticks + 60)
+    return out
+
+
+# --- the table -----------------------------------------------------------------------
+
+class Table:
+    def __init__(self):
+        self.rows = []
+        self.notes = []
+
+    def dist(self, figure, what, values, unit, target=None, check=None, peer=None):
+        if not values:
+            self.rows.append([figure, what, "0", "-", "-", "-", "-", unit, target or "",
+                              "NOT MEASURED"])
+            return
+        med = statistics.median(values)
+        verdict = ""
+        if check is not None:
+            verdict = "met" if check(values) else "NOT MET"
+        if peer:
+            verdict = (verdict + ", " if verdict else "") + f"x{med / peer:.2g} of peer"
+        self.rows.append([figure, what, str(len(values)), f"{min(values):.3f}", f"{med:.3f}",
+                          f"{percentile(values, 99):.3f}", f"{max(values):.3f}", unit,
+                          target or "", verdict])
+
+    def value(self, figure, what, value, unit, target="", verdict=""):
+        self.rows.append([figure, what, "1", "", f"{value:.3f}" if isinstance(value, float)
+                          else str(value), "", "", unit, target, verdict])
+
+    def missing(self, figure, what, reason):
+        self.rows.append([figure, what, "0", "", "", "", "", "", "", "NOT MEASURED"])
+        self.notes.append(f"{figure} / {what}: not measured: {reason}")
+
+    def print(self):
+        header = ["figure", "measure", "n", "min", "median", "p99", "max", "unit", "target",
+                  "result"]
+        widths = [max(len(str(r[i])) for r in self.rows + [header]) for i in range(len(header))]
+        line = "+" + "+".join("-" * (w + 2) for w in widths) + "+"
+        def show(r):
+            print("| " + " | ".join(str(c).ljust(w) for c, w in zip(r, widths)) + " |")
+        print(line)
+        show(header)
+        print(line)
+        last = None
+        for r in self.rows:
+            if last is not None and r[0] != last:
+                print(line)
+            show([r[0] if r[0] != last else ""] + r[1:])
+            last = r[0]
+        print(line)
+        for n in self.notes:
+            print("note: " + n)
+
+
+def main():
+    if len(sys.argv) < 2:
+        raise SystemExit(__doc__)
+    build = os.path.abspath(sys.argv[1])
+    quick = "--quick" in sys.argv
+    seconds = 8 if quick else 60
+    trials = 5 if quick else 25
+    start_runs = 3 if quick else 15
+    ring_ticks = 20 if quick else 100
+
+    started = time.monotonic()
+    workdir = tempfile.mkdtemp(prefix="vellomarin-bench-")
+    servers = Servers(workdir)
+    t = Table()
+    try:
+        servers.start()
+        log(f"Xvfb on {servers.display}; PulseAudio: {servers.pulse_error or 'private null sink'}")
+        load_start = load_average()
+        handlers = handler_bench(build)
+        starts, start_errors = startup(build, servers, start_runs)
+        watched = watch(build, servers, seconds)
+        timed = timing(build, servers, seconds, trials)
+        beeped = beeps(build, servers, ring_ticks)
+        load_end = load_average()
+    finally:
+        servers.stop()
+        shutil.rmtree(workdir, ignore_errors=True)
+
+    # clock lag
+    for phase, label in (("idle", "idle"), ("busy", "other core busy")):
+        samples, info = timed[phase]
+        peer = samples.get(f"peer_{phase}", [])
+        peer_med = statistics.median(peer) if peer else None
+        t.dist("clock lag", f"PANEL rewritten, {label}", samples.get(f"lag_{phase}", []), "ms",
+               "p99<=5 max<=20",
+               lambda v: percentile(v, 99) <= 5 and max(v) <= 20, peer_med)
+        t.dist("clock lag", f"PANEL paint starts, {label}", samples.get(f"paint_{phase}", []),
+               "ms")
+        t.dist("clock lag", f"peer: plain QTimer 1 s, {label}", peer, "ms")
+        t.dist("clock lag", f"peer: plain QTimer 1 s, precise, {label}",
+               samples.get(f"precise_peer_{phase}", []), "ms")
+        t.notes.append(f"clock lag {label}: {info.get(f'ticks_{phase}', '?')} ticks, "
+                       f"{info.get(f'missed_seconds_{phase}', '?')} seconds never shown, "
+                       f"{info.get(f'wrong_second_{phase}', '?')} ticks showing another second; "
+                       f"load {info.get(f'load_before_{phase}', '?')} -> "
+                       f"{info.get(f'load_after_{phase}', '?')}")
+
+    samples, info = timed["detect"]
+    t.dist("detection", "scheduled second -> Alarm enabled", samples.get("detect", []), "ms",
+           "p99<=10", lambda v: percentile(v, 99) <= 10)
+    t.dist("first beep", "scheduled second -> first beep call", samples.get("first_beep", []),
+           "ms", "p99<=115", lambda v: percentile(v, 99) <= 115)
+    t.notes.append(f"detection: {info.get('detect_early', '?')} trials rang before the second, "
+                   f"{info.get('detect_unanswered', '?')} never rang; load "
+                   f"{info.get('load_before_detect', '?')} -> {info.get('load_after_detect', '?')}")
+
+    # beeps
+    if beeped["server"] is None:
+        t.missing("beep cost", "two beeps of a tick, PulseAudio", servers.pulse_error)
+    else:
+        samples, info = beeped["server"]
+        backend = info.get("backend", "?")
+        ticks = samples.get("tick", [])
+        first = samples.get("tick_first", [])
+        t.dist("beep cost", f"two beeps of a tick, PulseAudio ({backend})", ticks + first, "ms",
+               "med<=1 max<=10",
+               lambda v: statistics.median(v) <= 1 and max(v) <= 10)
+        if first:
+            t.value("beep cost", "  of which the first tick of the ringing", first[0], "ms")
+        t.dist("beep cost", "  libcanberra play called directly, two a tick",
+               samples.get("direct_tick", []), "ms")
+        if "beeper_open" in samples:
+            t.value("beep cost", "  Beeper construction at start-up", samples["beeper_open"][0],
+                    "ms")
+        t.notes.append(f"beep with PulseAudio: backend {backend}, {info.get('calls', '?')} beep "
+                       f"calls by the window and {len(samples.get('direct_tick', [])) * 2} direct "
+                       f"plays; the server saw {beeped.get('plays', '?')} plays start; samples "
+                       f"in its cache afterwards: {', '.join(beeped.get('cached', [])) or 'none'}")
+        if backend != "sound-theme":
+            t.notes.append("the private PulseAudio was running but the Beeper did not use it")
+    samples, info = beeped["none"]
+    t.dist("beep cost", f"two beeps of a tick, no server ({info.get('backend', '?')})",
+           samples.get("tick", []), "ms", "med<=1 max<=10",
+           lambda v: statistics.median(v) <= 1 and max(v) <= 10)
+
+    # watching
+    xclock = watched.get("xclock")
+    floor = watched.get("wake_floor")
+    for name, r in watched.items():
+        if name == "bare_window":
+            continue
+        if r is None:
+            t.missing("idle CPU", name, "the program ended during the run")
+            continue
+        is_peer = name in ("xclock", "wake_floor")
+        target = "" if is_peer else "<=0.05, <=xclock"
+        verdict = ""
+        if not is_peer:
+            ok = r["cpu_sched"] <= 0.05 and (xclock is None or r["cpu_sched"] <= xclock["cpu_sched"])
+            verdict = "met" if ok else "NOT MET"
+            for peer_name, peer in (("xclock", xclock), ("floor", floor)):
+                if peer and peer["cpu_sched"]:
+                    verdict += f", x{r['cpu_sched'] / peer['cpu_sched']:.2g} of {peer_name}"
+        label = name if name != "wake_floor" else "floor: 11 bare timer wake-ups/s (wake_floor)"
+        t.value("idle CPU", f"{label}: schedstat, all threads", r["cpu_sched"], "% core", target,
+                verdict)
+        t.value("idle CPU", f"{name}: /proc/pid/stat (1/{CLK_TCK} s ticks)", r["cpu_stat"],
+                "% core")
+    for name, r in watched.items():
+        if r is None or name == "bare_window":
+            continue
+        is_peer = name in ("xclock", "wake_floor")
+        verdict = "" if is_peer else ("met" if r["wakeups"] <= 12 else "NOT MET")
+        if xclock and not is_peer and xclock["wakeups"]:
+            verdict += f", x{r['wakeups'] / xclock['wakeups']:.2g} of xclock"
+        t.value("wake-ups", f"{name}: voluntary switches, all threads", r["wakeups"], "/s",
+                "" if is_peer else "<=12", verdict)
+        t.notes.append(f"wake-ups of {name} by thread: " + ", ".join(
+            f"{k} {v:.2f}/s" for k, v in sorted(r["threads"].items(), key=lambda kv: -kv[1])))
+    for name, r in watched.items():
+        if r is None or name == "wake_floor":
+            continue
+        is_peer = name in ("xclock", "bare_window")
+        label = name if name != "bare_window" else "floor: a bare Qt 6 QLabel window"
+        t.value("memory", f"{label}: RSS", r["rss"], "MiB", "" if is_peer else "<=30",
+                "" if is_peer else ("met" if r["rss"] <= 30 else "NOT MET"))
+        t.value("memory", f"{label}: PSS", r["pss"], "MiB")
+        if name in ("vellomarin", "bare_window"):
+            t.notes.append(f"RSS of {name} by mapping: " + ", ".join(
+                f"{k} {v:.1f} MiB" for k, v in sorted(r["parts"].items(), key=lambda kv: -kv[1])))
+
+    # start-up
+    peer_shown = starts["xclock"]["shown"]
+    peer_med = statistics.median(peer_shown) if peer_shown else None
+    t.dist("start-up", "exec -> window mapped", starts["vellomarin"]["map"], "ms")
+    t.dist("start-up", "exec -> mapped, PANEL shows the time", starts["vellomarin"]["shown"], "ms",
+           "med<=150", lambda v: statistics.median(v) <= 150, peer_med)
+    t.dist("start-up", "peer: xclock -digital, exec -> mapped", starts["xclock"]["map"], "ms")
+    t.dist("start-up", "peer: xclock -digital, exec -> drawn", peer_shown, "ms")
+    for e in sorted(set(start_errors)):
+        t.notes.append("start-up: " + e)
+
+    # handlers
+    if handlers is None:
+        t.missing("handler cost", "handler_bench", "the benchmark program failed")
+    else:
+        for name, values in handlers.items():
+            is_check = name.startswith("Check_Timer")
+            t.dist("handler cost", name + " (5 repetitions)", values, "us",
+                   "<2" if is_check else "", (lambda v: max(v) < 2) if is_check else None)
+
+    print()
+    print(f"Vellomarin bench, {time.strftime('%Y-%m-%d %H:%M:%S')}, {os.cpu_count()} cores, "
+          f"load {load_start} at start, {load_end} at end, {time.monotonic() - started:.0f} s")
+    t.print()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
