@@ -27,6 +27,12 @@ int main(int argc, char* argv[]) {
                    stderr);
         return 1;
     }
+    // Over X, Qt hands each repaint to the server through shared memory and then wakes
+    // twice (its X reader thread, then this one) for the server's note that it is done.
+    // The window is 201 x 175 pixels and is repainted once a second: copying it down
+    // the socket costs less than those two wake-ups. Whoever sets the variable decides.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellomarin"));
     QApplication::setDesktopFileName(QStringLiteral("vellomarin"));
