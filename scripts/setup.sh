@@ -12,7 +12,7 @@ run_pkgs=(libcanberra-pulse sound-theme-freedesktop)
 test_pkgs=(libgtest-dev xvfb x11-utils xdotool imagemagick pulseaudio
            pulseaudio-utils sox faketime at-spi2-core python3-pyatspi
            clang-14 libfuzzer-14-dev libclang-rt-14-dev libbenchmark-dev
-           desktop-file-utils appstream dpkg-dev lintian file)
+           desktop-file-utils appstream dpkg-dev lintian file man-db dbus)
 bench_pkgs=(libbenchmark-dev valgrind xvfb x11-utils x11-apps pulseaudio
             pulseaudio-utils python3 libx11-dev)
 
@@ -21,7 +21,7 @@ case "$what" in
   run)     want=("${build_pkgs[@]}" "${run_pkgs[@]}") ;;
   test)    want=("${build_pkgs[@]}" "${run_pkgs[@]}" "${test_pkgs[@]}") ;;
   bench)   want=("${build_pkgs[@]}" "${run_pkgs[@]}" "${bench_pkgs[@]}") ;;
-  package) want=("${build_pkgs[@]}" "${run_pkgs[@]}" dpkg-dev lintian file) ;;
+  package) want=("${build_pkgs[@]}" "${run_pkgs[@]}" dpkg-dev lintian file python3) ;;
   *) echo "setup.sh: unknown set '$what' (build, run, test, bench, package)" >&2; exit 2 ;;
 esac
 
