@@ -64,12 +64,12 @@ bool PhasedTimer::armKernelTimer() {
     if (fd_ < 0)
         return false;
     phase_.start(WallClockMs());
-    itimerspec spec{};
-    spec.it_value = fromMs(phase_.target());
-    spec.it_interval = fromMs(phase_.period());
+    itimerspec due{};
+    due.it_value = fromMs(phase_.target());
+    due.it_interval = fromMs(phase_.period());
     // Absolute on the wall clock, so it never fires before the instant, follows the
     // clock's slewing, and reports any step of the clock as ECANCELED.
-    if (timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) != 0) {
+    if (timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &due, nullptr) != 0) {
         // A kernel without the cancel flag: the QTimer path copes with clock steps.
         dropKernelTimer();
         return false;
