@@ -19,12 +19,11 @@ int phasedTimer(int64_t periodMs, int64_t offsetMs) {
     clock_gettime(CLOCK_REALTIME, &now);
     const int64_t nowMs = static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
     const int64_t first = ((nowMs - offsetMs) / periodMs + 1) * periodMs + offsetMs;
-    itimerspec spec{};
-    spec.it_value = {static_cast<time_t>(first / 1000),
-                     static_cast<long>(first % 1000) * 1'000'000};
-    spec.it_interval = {static_cast<time_t>(periodMs / 1000),
-                        static_cast<long>(periodMs % 1000) * 1'000'000};
-    timerfd_settime(fd, TFD_TIMER_ABSTIME, &spec, nullptr);
+    itimerspec due{};
+    due.it_value = {static_cast<time_t>(first / 1000), static_cast<long>(first % 1000) * 1'000'000};
+    due.it_interval = {static_cast<time_t>(periodMs / 1000),
+                       static_cast<long>(periodMs % 1000) * 1'000'000};
+    timerfd_settime(fd, TFD_TIMER_ABSTIME, &due, nullptr);
     return fd;
 }
 
