@@ -525,6 +525,16 @@ class Session:
 
     # ------------------------------------------------------------ clean-up
 
+    def record_failure(self):
+        """What the window looked like when the test failed, and where the logs are."""
+        if self.window and self.app_alive():
+            try:
+                print(f"screenshot at failure: {self.screenshot(self.name + '-failure')}")
+            except Exception as e:  # the failure itself matters more
+                print(f"no screenshot at failure: {e}")
+        print(f"logs: {self.logs}")
+
+
     def close(self):
         # Last started, first stopped; then whatever they left behind.
         for label, proc in reversed(self.procs):
@@ -557,6 +567,67 @@ class Session:
                 except ChildProcessError:
                     pass
         shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+class Recorder:
+    """Records a PulseAudio source (by default the null sink's monitor) as 16-bit mono,
+    and tells the wall-clock time of each sample.
+
+    Every chunk is stamped with time.time() as it arrives. A sample cannot arrive
+    before it was rendered, so the earliest (arrival - position / rate) over all chunks
+    is the wall time of sample 0 give or take the shortest delivery delay (a few ms
+    with a 10 ms latency request)."""
+
+    RATE = 44100
+
+    def __init__(self, session, source="vm.monitor"):
+        self.session = session
+        self.data = bytearray()
+        self.stamps = []  # (arrival time, bytes received by then)
+        self.proc = session.spawn("parec", [
+            "parec", "-d", source, "--raw", "--format=s16le", f"--rate={self.RATE}",
+            "--channels=1", "--latency-msec=10"], stdout=subprocess.PIPE)
+        self._thread = threading.Thread(target=self._read, daemon=True)
+        self._thread.start()
+        session.wait_for(lambda: len(self.data) > self.RATE // 10, 10, "parec to deliver sound")
+
+    def _read(self):
+        fd = self.proc.stdout.fileno()
+        while True:
+            chunk = os.read(fd, 8192)
+            if not chunk:
+                return
+            self.data += chunk
+            self.stamps.append((time.time(), len(self.data)))
+
+    def stop(self):
+        self.proc.terminate()
+        self._thread.join(10)
+        self.data = self.data[:len(self.data) // 2 * 2]
+
+    def origin(self):
+        return min(t - n / 2 / self.RATE for t, n in self.stamps)
+
+    def windows(self, ms=10):
+        """[(wall time of the window's start, RMS of the window)] over the recording."""
+        samples = array.array("h")
+        samples.frombytes(bytes(self.data))
+        per = self.RATE * ms // 1000
+        t0 = self.origin()
+        out = []
+        for start in range(0, len(samples) - per + 1, per):
+            chunk = samples[start:start + per]
+            rms = (sum(v * v for v in chunk) / per) ** 0.5
+            out.append((t0 + start / self.RATE, rms))
+        return out
+
+    def save_wav(self, path):
+        raw = Path(str(path) + ".raw")
+        raw.write_bytes(bytes(self.data))
+        subprocess.run(["sox", "-t", "raw", "-r", str(self.RATE), "-e", "signed", "-b", "16",
+                        "-c", "1", str(raw), str(path)], check=True)
+        raw.unlink()
+        return path
 
 
 def _on_signal(signum, _frame):
@@ -604,8 +675,8 @@ def run(body, name=None, time_limit=None):
     finally:
         signal.alarm(0)
         if session is not None:
-            if status != 0 and session.logs.exists():
-                print(f"logs: {session.logs}")
+            if status == 1:
+                session.record_failure()
             session.close()
     sys.stdout.flush()
     os._exit(status)
