@@ -3,6 +3,7 @@
 #include "platform/PhasedTimer.h"
 #include "window/PictureBox.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFontInfo>
 #include <QKeyEvent>
@@ -99,6 +100,27 @@ TEST_F(MainWindowTest, BoxesAreDrawnOverTheFirstColumnOfTheirUnitLabels) {
         {"Hou", {40, 125}}, {"Min", {104, 125}}, {"Sec", {168, 125}}};
     for (const auto& [box, point] : columns)
         EXPECT_EQ(window.childAt(point), find(box)) << box;
+}
+
+TEST_F(MainWindowTest, ScreenReadersHearTheTimeOnTheFocusedBoxAndTheBoxesNamed) {
+    const auto name = [](QObject* o) {
+        return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
+    };
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&window)->role(), QAccessible::Window);
+    EXPECT_EQ(name(find("Picture1")), text("PANEL"));
+    EXPECT_EQ(name(find("Picture2")), text("YOTEI"));
+    EXPECT_EQ(name(find("Hou")), QString::fromUtf16(u"時"));
+    EXPECT_EQ(name(find("Min")), QString::fromUtf16(u"分"));
+    EXPECT_EQ(name(find("Sec")), QString::fromUtf16(u"秒"));
+}
+
+TEST_F(MainWindowTest, ClockTextFitsInsideTheBorderWhateverTheHour) {
+    // The widest clock text: two-digit hour, and the text centred on what shows.
+    auto* panel = find<QLabel>("PANEL");
+    const QString widest = QString::fromUtf16(u"23時58分58秒");
+    const int visible = panel->width() - panel->contentsMargins().right();
+    EXPECT_EQ(visible, find("Picture1")->contentsRect().width());
+    EXPECT_LE(QFontMetrics(panel->font()).horizontalAdvance(widest), visible);
 }
 
 TEST_F(MainWindowTest, FontsAreMinchoAtTheirSizesAndButtonsKeepTheDefault) {

@@ -10,6 +10,7 @@
 #include "window/NoImeLineEdit.h"
 #include "window/PictureBox.h"
 
+#include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -106,9 +107,21 @@ void describeControls(QWidget* window) {
             ->setAccessibleDescription(QString::fromUtf16(text));
 }
 
+// A plain top-level QWidget is announced as a filler; this one is the program's window.
+QAccessibleInterface* windowAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("vellomarin::MainWindow") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
 } // namespace
 
 MainWindow::MainWindow(std::function<void()> beep, QWidget* parent) : QWidget(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(windowAccessible);
+        return true;
+    }();
+    (void)factoryInstalled;
     setObjectName(QStringLiteral("Vellomarin"));
     setWindowTitle(QStringLiteral("Vellomarin"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/vellomarin-32.png")));
@@ -137,6 +150,10 @@ void MainWindow::createControls() {
     auto* yotei = label(picture2->client(), "YOTEI", QString(), fromTwips(0, 0, 2175, 375), 14.25);
     auto* picture1 = named(new PictureBox(this), "Picture1", fromTwips(120, 120, 2775, 495));
     auto* panel = label(picture1->client(), "PANEL", QString(), fromTwips(0, 0, 2775, 495), 20.25);
+    // The labels run under their box's right and bottom border; centre their text in the
+    // part that shows, or a clock from 10時 on loses the edge of its 秒 to the border.
+    for (auto [box, l] : {std::pair{picture1, panel}, std::pair{picture2, yotei}})
+        l->setContentsMargins(0, 0, 2 * box->frameWidth(), 2 * box->frameWidth());
     auto* p10 = button(this, "P10", QStringLiteral(u"５分後"), fromTwips(1080, 1200, 855, 375));
 
     auto* check = new PhasedTimer(kWatchIntervalMs, kCheckPhaseMs, this);
@@ -152,11 +169,15 @@ void MainWindow::createControls() {
     jikoku->setObjectName(QStringLiteral("Jikoku"));
 
     // Each unit label starts one pixel under its box, and the box is drawn over it.
-    for (auto [name, caption, geometry] :
-         {std::tuple{"Byou", u"秒", fromTwips(2520, 1800, 495, 255)},
-          std::tuple{"Fun", u"分", fromTwips(1560, 1800, 495, 255)},
-          std::tuple{"Ji", u"時", fromTwips(600, 1800, 495, 255)}})
-        label(this, name, QString::fromUtf16(caption), geometry, 12)->lower();
+    // Each names its box for a screen reader ("時" is the hour box's name).
+    for (auto [name, caption, geometry, buddy] :
+         {std::tuple{"Byou", u"秒", fromTwips(2520, 1800, 495, 255), sec},
+          std::tuple{"Fun", u"分", fromTwips(1560, 1800, 495, 255), min},
+          std::tuple{"Ji", u"時", fromTwips(600, 1800, 495, 255), hou}}) {
+        QLabel* unit = label(this, name, QString::fromUtf16(caption), geometry, 12);
+        unit->lower();
+        unit->setBuddy(buddy);
+    }
 
     paint(panel, kPanelGreen, &kPanelText);
     paint(yotei, kYoteiTeal, nullptr);
