@@ -14,7 +14,7 @@ CMAKE_ARGS ?=
 
 configure = test -f $(1)/CMakeCache.txt || cmake -S . -B $(1) -G Ninja -DVELLOMARIN_WERROR=ON $(2) $(CMAKE_ARGS)
 
-.PHONY: all build run test test-asan fuzz bench package package-test clean
+.PHONY: all build run test test-asan fuzz bench soak package package-test clean
 
 all: build
 
@@ -60,6 +60,16 @@ bench:
 	@$(call configure,$(BENCH_BUILD),-DCMAKE_BUILD_TYPE=Release -DVELLOMARIN_BENCH=ON -DBUILD_TESTING=OFF)
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target benches
 	@/usr/bin/python3 bench/run.py $(BENCH_BUILD)
+
+# The real program for SOAK_MINUTES minutes with its clock sixty times as fast: alarms set,
+# cancelled and heard; reports memory and rings (not part of `make test`).
+SOAK_MINUTES ?= 10
+soak:
+	@scripts/setup.sh test
+	@$(call configure,$(BUILD))
+	@cmake --build $(BUILD) -j $(JOBS) --target vellomarin
+	@SOAK_MINUTES=$(SOAK_MINUTES) PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 tests/e2e/soak.py \
+		$(BUILD)/src/vellomarin
 
 # The Debian package, $(PKG_OUT)/vellomarin_<version>_<arch>.deb, from a build of the
 # program alone with Debian's compiler and linker flags, hardening included.

@@ -12,7 +12,8 @@ run_pkgs=(libcanberra-pulse sound-theme-freedesktop)
 test_pkgs=(libgtest-dev xvfb x11-utils xdotool imagemagick pulseaudio
            pulseaudio-utils sox faketime at-spi2-core python3-pyatspi
            clang-14 libfuzzer-14-dev libclang-rt-14-dev libbenchmark-dev
-           desktop-file-utils appstream dpkg-dev lintian file man-db dbus)
+           desktop-file-utils appstream dpkg-dev lintian file man-db dbus
+           dbus-daemon dbus-bin libfaketime)
 bench_pkgs=(libbenchmark-dev valgrind xvfb x11-utils x11-apps pulseaudio
             pulseaudio-utils python3 libx11-dev)
 

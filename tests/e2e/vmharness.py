@@ -578,9 +578,8 @@ class Recorder:
     is the wall time of sample 0 give or take the shortest delivery delay (a few ms
     with a 10 ms latency request)."""
 
-    RATE = 44100
-
-    def __init__(self, session, source="vm.monitor"):
+    def __init__(self, session, source="vm.monitor", rate=44100):
+        self.RATE = rate
         self.session = session
         self.data = bytearray()
         self.stamps = []  # (arrival time, bytes received by then)
@@ -608,12 +607,15 @@ class Recorder:
     def origin(self):
         return min(t - n / 2 / self.RATE for t, n in self.stamps)
 
-    def windows(self, ms=10):
-        """[(wall time of the window's start, RMS of the window)] over the recording."""
-        samples = array.array("h")
-        samples.frombytes(bytes(self.data))
-        per = self.RATE * ms // 1000
+    def windows(self, ms=10, since=None):
+        """[(wall time of the window's start, RMS of the window)] over the recording,
+        or over what was recorded from wall time `since` on."""
         t0 = self.origin()
+        first = 0 if since is None else max(0, int((since - t0) * self.RATE))
+        samples = array.array("h")
+        samples.frombytes(bytes(self.data[first * 2:len(self.data) // 2 * 2]))
+        t0 += first / self.RATE
+        per = self.RATE * ms // 1000
         out = []
         for start in range(0, len(samples) - per + 1, per):
             chunk = samples[start:start + per]
