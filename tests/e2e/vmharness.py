@@ -669,16 +669,19 @@ def run(body, name=None, time_limit=None):
         status = SKIP_CODE
         print(f"SKIP: {name}: {e}")
     except Failure as e:
-        print(f"FAIL: {name}: {e}")
-        traceback.print_exc()
+        where = traceback.extract_tb(e.__traceback__)
+        body_frames = [f for f in where if f.filename != __file__] or where
+        print(f"FAIL: {name}: {e}\n  (at {body_frames[-1].filename}:{body_frames[-1].lineno})")
     except BaseException:
         print(f"FAIL: {name}: an error in the test itself")
         traceback.print_exc()
     finally:
         signal.alarm(0)
         if session is not None:
-            if status == 1:
-                session.record_failure()
-            session.close()
+            try:
+                if status == 1:
+                    session.record_failure()
+            finally:
+                session.close()
     sys.stdout.flush()
     os._exit(status)
