@@ -5,26 +5,22 @@
 #include <QObject>
 #include <QTimer>
 
-class QSocketNotifier;
-
 namespace vellomarin {
 
 // A repeating timer whose ticks fall at a fixed phase of the wall clock, such as
 // 1 ms after every second: a plain QTimer started at a random moment would show the
 // clock up to a second late and drift with the timer's slack.
 //
-// On Linux the kernel keeps the phase: a timerfd on CLOCK_REALTIME, armed once at an
-// absolute instant with the period as its interval, so a tick costs one read and
-// nothing is allocated or re-registered in Qt on the way. When the wall clock is set
-// (by hand, by a daylight-saving step or on resume from suspend) the kernel cancels
-// the timer and it is re-aimed at the next instant after the new time. Where no such
-// timer can be had, each tick of a single-shot QTimer re-aims at the next instant,
-// read from the wall clock.
+// A precise QTimer is aimed once at the coming instant and then repeats with the
+// period: Qt counts each timeout on from the last one's due time on the monotonic
+// clock, which keeps pace with the wall clock, so the ticks hold their phase with
+// nothing re-registered or allocated on the way. Each tick checks the wall clock, and
+// one that is off its phase (the clock was set, the machine slept, the thread was
+// busy) aims afresh at the next instant.
 class PhasedTimer : public QObject {
     Q_OBJECT
 public:
     PhasedTimer(int periodMs, int offsetMs, QObject* parent = nullptr);
-    ~PhasedTimer() override;
 
     void setEnabled(bool enabled);
     bool isEnabled() const { return enabled_; }
@@ -34,19 +30,12 @@ Q_SIGNALS:
     void timeout();
 
 private:
-    bool armKernelTimer();
-    void disarmKernelTimer();
-    void dropKernelTimer();
-    void expired();
-
     void fire();
-    void arm(int64_t wallNowMs);
+    void aim(int64_t wallNowMs);
 
     QTimer timer_;
     PhaseKeeper phase_;
     bool enabled_ = false;
-    int fd_ = -1;
-    QSocketNotifier* notifier_ = nullptr;
 };
 
 } // namespace vellomarin
