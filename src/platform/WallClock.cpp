@@ -4,10 +4,10 @@
 
 namespace vellomarin {
 
-int64_t WallClockMs() {
+int64_t WallClockNs() {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
+    return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
 } // namespace vellomarin
