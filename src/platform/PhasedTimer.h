@@ -11,12 +11,12 @@ namespace vellomarin {
 // 1 ms after every second: a plain QTimer started at a random moment would show the
 // clock up to a second late and drift with the timer's slack.
 //
-// A precise QTimer is aimed at the coming instant and from there repeats with the
+// A precise QTimer is aimed once at the coming instant and then repeats with the
 // period: Qt counts each timeout on from the last one's due time on the monotonic
 // clock, which keeps pace with the wall clock, so the ticks hold their phase with
-// nothing re-registered or allocated on the way. Each tick checks the wall clock; one
-// that is off its phase (the clock was set, the machine slept, the thread was busy)
-// aims afresh at the next instant.
+// nothing re-registered or allocated on the way. Each tick checks the wall clock, and
+// one that is off its phase (the clock was set, the machine slept, the thread was
+// busy) aims afresh at the next instant.
 class PhasedTimer : public QObject {
     Q_OBJECT
 public:
@@ -36,8 +36,6 @@ private:
     QTimer timer_;
     PhaseKeeper phase_;
     bool enabled_ = false;
-    bool aiming_ = false; // waiting out an aimed wait, not yet repeating with the period
-    int aimTriesLeft_ = 0;
 };
 
 } // namespace vellomarin
