@@ -17,9 +17,7 @@ namespace vellomarin {
 // libcanberra's play waits for the sound server's answer, which costs the event
 // thread about half a millisecond a beep, and far more on the first, uncached play or
 // when the server is slow. So the plays run on a thread of their own: beep() only
-// hands one over and returns. That thread also connects to the server at start-up,
-// and loads the sound into the server's cache, so the first beep of an alarm costs no
-// more than the others.
+// hands one over and returns. That thread also connects to the server, at start-up.
 class Beeper {
 public:
     Beeper();
