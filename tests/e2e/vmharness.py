@@ -285,7 +285,7 @@ class Session:
         return m.group(1) if m else None
 
     def start_app(self, faketime=None, settle=True):
-        """Starts the program; `faketime` is a libfaketime time spec such as
+        """Starts the program; `faketime` is a libfaketime time string such as
         '@2026-12-08 09:58:30'. Returns once its window is mapped (and, with an AT-SPI
         bus, once its controls are found there)."""
         argv = [self.binary]
