@@ -27,7 +27,7 @@ run:
 	@scripts/setup.sh run
 	@$(call configure,$(BUILD))
 	@cmake --build $(BUILD) -j $(JOBS) --target vellomarin
-	@$(BUILD)/src/vellomarin
+	@$(BUILD)/src/app/vellomarin
 
 test:
 	@scripts/setup.sh test
@@ -69,7 +69,7 @@ soak:
 	@$(call configure,$(BUILD))
 	@cmake --build $(BUILD) -j $(JOBS) --target vellomarin
 	@SOAK_MINUTES=$(SOAK_MINUTES) PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 tests/e2e/soak.py \
-		$(BUILD)/src/vellomarin
+		$(BUILD)/src/app/vellomarin
 
 # The Debian package, $(PKG_OUT)/vellomarin_<version>_<arch>.deb, from a build of the
 # program alone with Debian's compiler and linker flags, hardening included.

@@ -11,7 +11,7 @@
 
 #include "Common.h"
 
-#include "platform/Beeper.h"
+#include "qt/Beeper.h"
 #include "window/MainWindow.h"
 
 #include <QApplication>

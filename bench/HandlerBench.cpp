@@ -1,12 +1,12 @@
 // The handlers' own cost, on the fake platform: no window, no event loop, only the
 // work a tick or a click does.
 
-#include "FakePlatform.h"
+#include "fake/FakePlatform.h"
 
-#include "alarm/Entry.h"
-#include "alarm/Watch.h"
-#include "clock/ClockHandlers.h"
-#include "clock/TimeText.h"
+#include "core/alarm/Entry.h"
+#include "core/alarm/Watch.h"
+#include "core/clock/ClockHandlers.h"
+#include "core/clock/TimeText.h"
 
 #include <benchmark/benchmark.h>
 

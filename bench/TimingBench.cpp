@@ -11,8 +11,8 @@
 
 #include "Common.h"
 
-#include "clock/TimeText.h"
-#include "platform/PhasedTimer.h"
+#include "core/clock/TimeText.h"
+#include "qt/PhasedTimer.h"
 #include "window/MainWindow.h"
 
 #include <QApplication>

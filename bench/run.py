@@ -242,7 +242,7 @@ def startup(build, servers, runs):
     log(f"start-up, {runs} runs each of vellomarin and xclock (one warm-up each not counted)")
     env = servers.env()
     results = {"vellomarin": {"map": [], "shown": []}, "xclock": {"map": [], "shown": []}}
-    commands = {"vellomarin": [f"{build}/src/vellomarin"],
+    commands = {"vellomarin": [f"{build}/src/app/vellomarin"],
                 "xclock": ["xclock", "-digital", "-update", "1"]}
     errors = []
     for i in range(runs + 1):
@@ -262,8 +262,8 @@ def watch(build, servers, seconds):
     """The real binary, the real binary on Qt's own dispatcher, and xclock, side by side
     on the same X server, each left alone for `seconds`."""
     variants = {
-        "vellomarin": ([f"{build}/src/vellomarin"], {}),
-        "vellomarin QT_NO_GLIB=1": ([f"{build}/src/vellomarin"], {"QT_NO_GLIB": "1"}),
+        "vellomarin": ([f"{build}/src/app/vellomarin"], {}),
+        "vellomarin QT_NO_GLIB=1": ([f"{build}/src/app/vellomarin"], {"QT_NO_GLIB": "1"}),
         "xclock": (["xclock", "-digital", "-update", "1"], {}),
         "wake_floor": ([f"{build}/bench/wake_floor"], {}),
         "bare_window": ([f"{build}/bench/bare_window"], {}),

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "clock/ClockState.h"
-#include "platform/Platform.h"
+#include "core/clock/ClockState.h"
+#include "core/Platform.h"
 
 #include <QWidget>
 

@@ -5,7 +5,7 @@ are cancelled before they come, the others ring, are heard on a PulseAudio null 
 and are cancelled after a few seconds. Reports the program's memory (RSS) and the
 rings heard against those set to ring.
 
-    SOAK_MINUTES=10 tests/e2e/soak.py build/src/vellomarin     (`make soak`)
+    SOAK_MINUTES=10 tests/e2e/soak.py build/src/app/vellomarin     (`make soak`)
 
 Fails when a ring is missed, an alarm cancelled in time is heard anyway, the program
 dies, or its memory grows: RSS at the end more than SOAK_RSS_SLACK_MB (4) MB above

@@ -145,8 +145,8 @@ class Session:
     def __init__(self, binary, name):
         self.binary = str(Path(binary).resolve())
         self.name = name
-        # build*/src/vellomarin: artefacts go to build*/e2e-screenshots and build*/e2e-logs.
-        self.build_dir = Path(self.binary).parent.parent
+        # Artefacts go to <build>/e2e-screenshots and <build>/e2e-logs.
+        self.build_dir = Path(os.environ.get("VELLOMARIN_BUILD_DIR") or Path(self.binary).parent)
         self.shots = self.build_dir / "e2e-screenshots"
         self.logs = self.build_dir / "e2e-logs" / name
         shutil.rmtree(self.logs, ignore_errors=True)

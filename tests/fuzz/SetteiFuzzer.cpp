@@ -2,12 +2,12 @@
 // control characters), in either mode, at any preset level and clock time, and checks
 // after every click what must always hold.
 
-#include "FakePlatform.h"
+#include "fake/FakePlatform.h"
 
-#include "alarm/Entry.h"
-#include "alarm/NumberReader.h"
-#include "alarm/Presets.h"
-#include "clock/TimeText.h"
+#include "core/alarm/Entry.h"
+#include "core/alarm/NumberReader.h"
+#include "core/alarm/Presets.h"
+#include "core/clock/TimeText.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
