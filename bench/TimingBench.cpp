@@ -209,7 +209,7 @@ int detect(int trials) {
         }
     });
     window.show();
-    auto* check = child<PhasedTimer>(window, "Check");
+    auto* jikoku = child<PhasedTimer>(window, "Jikoku");
     auto* alarm = child<QTimer>(window, "Alarm");
     auto* hou = child<QLineEdit>(window, "Hou");
     auto* min = child<QLineEdit>(window, "Min");
@@ -218,7 +218,8 @@ int detect(int trials) {
     auto* cancel = child<QPushButton>(window, "Cancel");
 
     int64_t detected = 0;
-    QObject::connect(check, &PhasedTimer::timeout, &app, [&] {
+    // The watch looks within the clock's tick, so the ringing starts there.
+    QObject::connect(jikoku, &PhasedTimer::timeout, &app, [&] {
         if (detected == 0 && alarm->isActive())
             detected = realtimeNs();
     });

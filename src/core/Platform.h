@@ -10,7 +10,7 @@ namespace vellomarin {
 enum class LabelId { PANEL, YOTEI };
 enum class BoxId { Hou, Min, Sec };
 enum class ButtonId { P5, P10 };
-enum class TimerId { Jikoku, Check, Alarm };
+enum class TimerId { Jikoku, Alarm };
 
 // A local time of day: hour 0-23, minute 0-59, second 0-59.
 struct TimeOfDay {
@@ -36,8 +36,11 @@ public:
 
     virtual void setButtonCaption(ButtonId button, const QString& text) = 0;
 
-    // Enabling starts ticking one interval from now; disabling stops further ticks at once.
+    // Enabling a stopped timer starts it: Jikoku ticks at the start of each wall-clock
+    // second (kJikokuPhaseMs after it), Alarm every kAlarmIntervalMs from now. Enabling
+    // a running timer keeps its rhythm. Disabling stops further ticks at once.
     virtual void setTimerEnabled(TimerId timer, bool enabled) = 0;
+    virtual bool timerEnabled(TimerId timer) const = 0;
 
     // Starts the desktop's short alert sound and returns without waiting for it.
     virtual void beep() = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/PhaseKeeper.h"
+#include "core/TickPolicy.h"
 
 #include <QObject>
 #include <QTimer>
@@ -9,32 +9,26 @@ namespace vellomarin {
 
 // A repeating timer whose ticks fall at a fixed phase of the wall clock, such as
 // 1 ms after every second: a plain QTimer started at a random moment would show the
-// clock up to a second late and drift with the timer's slack.
-//
-// A precise QTimer is aimed once at the coming instant and then repeats with the
-// period: Qt counts each timeout on from the last one's due time on the monotonic
-// clock, which keeps pace with the wall clock, so the ticks hold their phase with
-// nothing re-registered or allocated on the way. Each tick checks the wall clock, and
-// one that is off its phase (the clock was set, the machine slept, the thread was
-// busy) aims afresh at the next instant.
+// clock up to a second late and drift with the timer's slack. TickPolicy decides when
+// it ticks; a precise QTimer carries it out, repeating from each tick's due time on
+// the monotonic clock, which keeps pace with the wall clock.
 class PhasedTimer : public QObject {
     Q_OBJECT
 public:
-    PhasedTimer(int periodMs, int offsetMs, QObject* parent = nullptr);
+    PhasedTimer(int64_t periodMs, int64_t offsetMs, QObject* parent = nullptr);
 
     void setEnabled(bool enabled);
     bool isEnabled() const { return enabled_; }
-    int interval() const { return static_cast<int>(phase_.period()); }
+    int interval() const { return static_cast<int>(policy_.period()); }
 
 Q_SIGNALS:
     void timeout();
 
 private:
     void fire();
-    void aim(int64_t wallNowMs);
 
     QTimer timer_;
-    PhaseKeeper phase_;
+    TickPolicy policy_;
     bool enabled_ = false;
 };
 

@@ -7,76 +7,68 @@
 #include <QPushButton>
 #include <QTime>
 #include <QTimer>
-#include <QWidget>
 
-#include <stdexcept>
 #include <utility>
 
 namespace vellomarin {
 
-namespace {
+QtPlatform::QtPlatform(const Controls& controls, std::function<void()> beep)
+    : controls_(controls), beep_(std::move(beep)) {}
 
-template <typename T> T* control(QObject& window, const char* name) {
-    auto* found = window.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        throw std::logic_error(std::string("the window has no control named ") + name);
-    return found;
+QLabel* QtPlatform::label(LabelId id) const {
+    return id == LabelId::PANEL ? controls_.PANEL : controls_.YOTEI;
 }
 
-template <typename E> size_t index(E id) {
-    return static_cast<size_t>(id);
+QLineEdit* QtPlatform::box(BoxId id) const {
+    switch (id) {
+    case BoxId::Hou:
+        return controls_.Hou;
+    case BoxId::Min:
+        return controls_.Min;
+    case BoxId::Sec:
+        break;
+    }
+    return controls_.Sec;
 }
 
-} // namespace
-
-QtPlatform::QtPlatform(QWidget& window, std::function<void()> beep)
-    : labels_{control<QLabel>(window, "PANEL"), control<QLabel>(window, "YOTEI")},
-      boxes_{control<QLineEdit>(window, "Hou"), control<QLineEdit>(window, "Min"),
-             control<QLineEdit>(window, "Sec")},
-      buttons_{control<QPushButton>(window, "P5"), control<QPushButton>(window, "P10")},
-      jikoku_(control<PhasedTimer>(window, "Jikoku")),
-      check_(control<PhasedTimer>(window, "Check")), alarm_(control<QTimer>(window, "Alarm")),
-      beep_(std::move(beep)) {}
-
-QString QtPlatform::labelCaption(LabelId label) const {
-    return labels_[index(label)]->text();
+QString QtPlatform::labelCaption(LabelId id) const {
+    return label(id)->text();
 }
 
-void QtPlatform::setLabelCaption(LabelId label, const QString& text) {
-    QLabel* target = labels_[index(label)];
-    // Most clock ticks and every watch tick would otherwise repaint an unchanged label.
+void QtPlatform::setLabelCaption(LabelId id, const QString& text) {
+    QLabel* target = label(id);
+    // An unchanged caption would still be laid out and repainted.
     if (target->text() != text)
         target->setText(text);
 }
 
-QString QtPlatform::boxText(BoxId box) const {
-    return boxes_[index(box)]->text();
+QString QtPlatform::boxText(BoxId id) const {
+    return box(id)->text();
 }
 
-void QtPlatform::setBoxText(BoxId box, const QString& text) {
-    boxes_[index(box)]->setText(text);
+void QtPlatform::setBoxText(BoxId id, const QString& text) {
+    box(id)->setText(text);
 }
 
-void QtPlatform::setButtonCaption(ButtonId button, const QString& text) {
-    buttons_[index(button)]->setText(text);
+void QtPlatform::setButtonCaption(ButtonId id, const QString& text) {
+    (id == ButtonId::P5 ? controls_.P5 : controls_.P10)->setText(text);
 }
 
 void QtPlatform::setTimerEnabled(TimerId timer, bool enabled) {
-    switch (timer) {
-    case TimerId::Jikoku:
-        jikoku_->setEnabled(enabled);
-        break;
-    case TimerId::Check:
-        check_->setEnabled(enabled);
-        break;
-    case TimerId::Alarm:
-        // Enabling a running timer keeps its rhythm, as disabling a stopped one is a no-op.
-        if (!enabled)
-            alarm_->stop();
-        else if (!alarm_->isActive())
-            alarm_->start();
-        break;
+    if (timer == TimerId::Jikoku) {
+        controls_.Jikoku->setEnabled(enabled);
+        return;
     }
+    QTimer* alarm = controls_.Alarm;
+    // Enabling a running timer keeps its rhythm, as disabling a stopped one is a no-op.
+    if (!enabled)
+        alarm->stop();
+    else if (!alarm->isActive())
+        alarm->start();
+}
+
+bool QtPlatform::timerEnabled(TimerId timer) const {
+    return timer == TimerId::Jikoku ? controls_.Jikoku->isEnabled() : controls_.Alarm->isActive();
 }
 
 void QtPlatform::beep() {

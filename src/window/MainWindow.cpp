@@ -1,9 +1,8 @@
 #include "MainWindow.h"
 
-#include "core/alarm/Entry.h"
+#include "core/Events.h"
+#include "core/Timing.h"
 #include "core/alarm/Presets.h"
-#include "core/alarm/Watch.h"
-#include "core/clock/ClockHandlers.h"
 #include "qt/PhasedTimer.h"
 #include "qt/QtPlatform.h"
 #include "window/Fonts.h"
@@ -25,18 +24,11 @@ namespace vellomarin {
 
 namespace {
 
-// Layout measures are in twips: 15 make one pixel at 96 dpi.
+// Layout measures are in twips, the unit the layout was drawn in: a twip is 1/20 of a
+// point, 1/1440 inch, so 15 make one pixel at 96 dpi.
 constexpr QRect fromTwips(int left, int top, int width, int height) {
     return QRect(left / 15, top / 15, width / 15, height / 15);
 }
-
-// Timer phases, in ms after the wall-clock boundary: the clock is rewritten just
-// after each second begins, and the watch looks just after that, so it sees the new
-// second at once.
-constexpr int kJikokuIntervalMs = 1000;
-constexpr int kJikokuPhaseMs = 1;
-constexpr int kWatchIntervalMs = 100;
-constexpr int kCheckPhaseMs = 5;
 
 const QColor kPanelGreen(0, 192, 0);
 const QColor kPanelText(0, 0, 0);
@@ -83,28 +75,27 @@ void paint(QLabel* l, const QColor& background, const QColor* text) {
 
 // What each control is for, in the words a screen reader speaks after its name.
 // Labels need no name of their own: they are read by the text they show.
-void describeControls(QWidget* window) {
-    const std::pair<const char*, const char16_t*> descriptions[] = {
-        {"Picture1", u"現在の時刻の表示欄"},
-        {"PANEL", u"現在の時刻。毎秒書き換わります"},
-        {"Picture2", u"アラームの予定時刻の表示欄"},
-        {"YOTEI", u"アラームを鳴らす予定の時刻。予定がなければ空です"},
-        {"P5", u"今の時刻から、ボタンに書かれた分数の後にアラームを設定します（最初は３分後）"},
-        {"P10", u"今の時刻から、ボタンに書かれた分数の後にアラームを設定します（最初は５分後）"},
-        {"Cancel",
+void describeControls(const Controls& c) {
+    const std::pair<QWidget*, const char16_t*> descriptions[] = {
+        {c.Picture1, u"現在の時刻の表示欄"},
+        {c.PANEL, u"現在の時刻。毎秒書き換わります"},
+        {c.Picture2, u"アラームの予定時刻の表示欄"},
+        {c.YOTEI, u"アラームを鳴らす予定の時刻。予定がなければ空です"},
+        {c.P5, u"今の時刻から、ボタンに書かれた分数の後にアラームを設定します（最初は３分後）"},
+        {c.P10, u"今の時刻から、ボタンに書かれた分数の後にアラームを設定します（最初は５分後）"},
+        {c.Cancel,
          u"鳴っているアラームを止め、予定時刻を消し、分後のボタンを３分後と５分後に戻します"},
-        {"Hou", u"アラームの時（0〜23）。空欄なら今の時になります"},
-        {"Min", u"アラームの分（0〜59）。空欄なら今の分になります"},
-        {"Sec", u"アラームの秒（0〜59）。空欄なら0秒になります"},
-        {"Settei", u"入力した時・分・秒にアラームを設定します。使える入力がなければ、分後のボタンを"
+        {c.Hou, u"アラームの時（0〜23）。空欄なら今の時になります"},
+        {c.Min, u"アラームの分（0〜59）。空欄なら今の分になります"},
+        {c.Sec, u"アラームの秒（0〜59）。空欄なら0秒になります"},
+        {c.Settei, u"入力した時・分・秒にアラームを設定します。使える入力がなければ、分後のボタンを"
                    u"10分ずつ増やします"},
-        {"Ji", u"時の欄の単位"},
-        {"Fun", u"分の欄の単位"},
-        {"Byou", u"秒の欄の単位"},
+        {c.Ji, u"時の欄の単位"},
+        {c.Fun, u"分の欄の単位"},
+        {c.Byou, u"秒の欄の単位"},
     };
-    for (const auto& [name, text] : descriptions)
-        window->findChild<QWidget*>(QString::fromLatin1(name))
-            ->setAccessibleDescription(QString::fromUtf16(text));
+    for (const auto& [control, text] : descriptions)
+        control->setAccessibleDescription(QString::fromUtf16(text));
 }
 
 // A plain top-level QWidget is announced as a filler; this one is the program's window.
@@ -127,54 +118,62 @@ MainWindow::MainWindow(std::function<void()> beep, QWidget* parent) : QWidget(pa
     setWindowIcon(QIcon(QStringLiteral(":/icons/vellomarin-32.png")));
     resize(kClientSize);
 
-    createControls();
-    platform_ = std::make_unique<QtPlatform>(*this, std::move(beep));
-    wireEvents();
+    const Controls controls = createControls();
+    platform_ = std::make_unique<QtPlatform>(controls, std::move(beep));
+    wireEvents(controls);
 
     // Before the window is first shown and before any tick, so PANEL is never seen empty.
-    Form_Load(*platform_, state_);
+    HandleEvent(Event::Load, *platform_, state_);
     centreOnScreen();
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::createControls() {
+Controls MainWindow::createControls() {
+    Controls c;
     // In the order of their ids, which is also the order Qt stacks siblings in.
-    auto* settei = button(this, "Settei", QStringLiteral(u"設定"), fromTwips(120, 2160, 2775, 375));
+    auto* settei = c.Settei =
+        button(this, "Settei", QStringLiteral(u"設定"), fromTwips(120, 2160, 2775, 375));
     settei->setFont(MinchoFont(12));
-    auto* sec = box(this, "Sec", fromTwips(2040, 1680, 495, 360));
-    auto* min = box(this, "Min", fromTwips(1080, 1680, 495, 360));
-    auto* hou = box(this, "Hou", fromTwips(120, 1680, 495, 360));
-    auto* cancel = button(this, "Cancel", QStringLiteral(u"解除"), fromTwips(2040, 1200, 855, 375));
-    auto* picture2 = named(new PictureBox(this), "Picture2", fromTwips(720, 720, 2175, 375));
-    auto* yotei = label(picture2->client(), "YOTEI", QString(), fromTwips(0, 0, 2175, 375), 14.25);
-    auto* picture1 = named(new PictureBox(this), "Picture1", fromTwips(120, 120, 2775, 495));
-    auto* panel = label(picture1->client(), "PANEL", QString(), fromTwips(0, 0, 2775, 495), 20.25);
+    auto* sec = c.Sec = box(this, "Sec", fromTwips(2040, 1680, 495, 360));
+    auto* min = c.Min = box(this, "Min", fromTwips(1080, 1680, 495, 360));
+    auto* hou = c.Hou = box(this, "Hou", fromTwips(120, 1680, 495, 360));
+    auto* cancel = c.Cancel =
+        button(this, "Cancel", QStringLiteral(u"解除"), fromTwips(2040, 1200, 855, 375));
+    auto* picture2 = new PictureBox(this);
+    c.Picture2 = named(picture2, "Picture2", fromTwips(720, 720, 2175, 375));
+    auto* yotei = c.YOTEI =
+        label(picture2->client(), "YOTEI", QString(), fromTwips(0, 0, 2175, 375), 14.25);
+    auto* picture1 = new PictureBox(this);
+    c.Picture1 = named(picture1, "Picture1", fromTwips(120, 120, 2775, 495));
+    auto* panel = c.PANEL =
+        label(picture1->client(), "PANEL", QString(), fromTwips(0, 0, 2775, 495), 20.25);
     // The labels run under their box's right and bottom border; centre their text in the
     // part that shows, or a clock from 10時 on loses the edge of its 秒 to the border.
     for (auto [box, l] : {std::pair{picture1, panel}, std::pair{picture2, yotei}})
         l->setContentsMargins(0, 0, 2 * box->frameWidth(), 2 * box->frameWidth());
-    auto* p10 = button(this, "P10", QStringLiteral(u"５分後"), fromTwips(1080, 1200, 855, 375));
+    const Preset& start = PresetAt(0);
+    auto* p10 = c.P10 =
+        button(this, "P10", QString::fromUtf16(start.p10Caption), fromTwips(1080, 1200, 855, 375));
 
-    auto* check = new PhasedTimer(kWatchIntervalMs, kCheckPhaseMs, this);
-    check->setObjectName(QStringLiteral("Check"));
-    auto* alarm = new QTimer(this);
-    alarm->setObjectName(QStringLiteral("Alarm"));
-    alarm->setInterval(kWatchIntervalMs);
-    alarm->setTimerType(Qt::PreciseTimer);
+    c.Alarm = new QTimer(this);
+    c.Alarm->setObjectName(QStringLiteral("Alarm"));
+    c.Alarm->setInterval(static_cast<int>(kAlarmIntervalMs));
+    c.Alarm->setTimerType(Qt::PreciseTimer);
 
-    auto* p5 = button(this, "P5", QStringLiteral(u"３分後"), fromTwips(120, 1200, 855, 375));
+    auto* p5 = c.P5 =
+        button(this, "P5", QString::fromUtf16(start.p5Caption), fromTwips(120, 1200, 855, 375));
 
-    auto* jikoku = new PhasedTimer(kJikokuIntervalMs, kJikokuPhaseMs, this);
-    jikoku->setObjectName(QStringLiteral("Jikoku"));
+    c.Jikoku = new PhasedTimer(kJikokuPeriodMs, kJikokuPhaseMs, this);
+    c.Jikoku->setObjectName(QStringLiteral("Jikoku"));
 
     // Each unit label starts one pixel under its box, and the box is drawn over it.
     // Each names its box for a screen reader ("時" is the hour box's name).
-    for (auto [name, caption, geometry, buddy] :
-         {std::tuple{"Byou", u"秒", fromTwips(2520, 1800, 495, 255), sec},
-          std::tuple{"Fun", u"分", fromTwips(1560, 1800, 495, 255), min},
-          std::tuple{"Ji", u"時", fromTwips(600, 1800, 495, 255), hou}}) {
-        QLabel* unit = label(this, name, QString::fromUtf16(caption), geometry, 12);
+    for (auto [field, name, caption, geometry, buddy] :
+         {std::tuple{&Controls::Byou, "Byou", u"秒", fromTwips(2520, 1800, 495, 255), sec},
+          std::tuple{&Controls::Fun, "Fun", u"分", fromTwips(1560, 1800, 495, 255), min},
+          std::tuple{&Controls::Ji, "Ji", u"時", fromTwips(600, 1800, 495, 255), hou}}) {
+        QLabel* unit = c.*field = label(this, name, QString::fromUtf16(caption), geometry, 12);
         unit->lower();
         unit->setBuddy(buddy);
     }
@@ -191,25 +190,22 @@ void MainWindow::createControls() {
     setTabOrder(min, sec);
     setTabOrder(sec, settei);
     p5->setFocus();
-    describeControls(this);
+    describeControls(c);
 
-    jikoku->setEnabled(true);
-    check->setEnabled(true);
+    c.Jikoku->setEnabled(true);
+    return c;
 }
 
-void MainWindow::wireEvents() {
-    Platform& p = *platform_;
-    ClockState& s = state_;
-    const auto on = [&](auto* source, auto signal, void (*handler)(Platform&, ClockState&)) {
-        connect(source, signal, this, [&p, &s, handler] { handler(p, s); });
+void MainWindow::wireEvents(const Controls& c) {
+    const auto on = [this](auto* source, auto signal, Event event) {
+        connect(source, signal, this, [this, event] { HandleEvent(event, *platform_, state_); });
     };
-    on(findChild<PhasedTimer*>(QStringLiteral("Jikoku")), &PhasedTimer::timeout, Jikoku_Timer);
-    on(findChild<PhasedTimer*>(QStringLiteral("Check")), &PhasedTimer::timeout, Check_Timer);
-    on(findChild<QTimer*>(QStringLiteral("Alarm")), &QTimer::timeout, Alarm_Timer);
-    on(findChild<QPushButton*>(QStringLiteral("Settei")), &QPushButton::clicked, Settei_Click);
-    on(findChild<QPushButton*>(QStringLiteral("P5")), &QPushButton::clicked, P5_Click);
-    on(findChild<QPushButton*>(QStringLiteral("P10")), &QPushButton::clicked, P10_Click);
-    on(findChild<QPushButton*>(QStringLiteral("Cancel")), &QPushButton::clicked, Cancel_Click);
+    on(c.Jikoku, &PhasedTimer::timeout, Event::JikokuTick);
+    on(c.Alarm, &QTimer::timeout, Event::AlarmTick);
+    on(c.Settei, &QPushButton::clicked, Event::SetteiClick);
+    on(c.P5, &QPushButton::clicked, Event::P5Click);
+    on(c.P10, &QPushButton::clicked, Event::P10Click);
+    on(c.Cancel, &QPushButton::clicked, Event::CancelClick);
 }
 
 void MainWindow::centreOnScreen() {

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "core/clock/ClockState.h"
 #include "core/Platform.h"
+#include "core/clock/ClockState.h"
+#include "qt/Controls.h"
 
 #include <QWidget>
 
@@ -25,8 +26,8 @@ public:
     static constexpr QSize kClientSize{201, 175};
 
 private:
-    void createControls();
-    void wireEvents();
+    Controls createControls();
+    void wireEvents(const Controls& controls);
     void centreOnScreen();
 
     ClockState state_;

@@ -1,21 +1,21 @@
 #include "fake/FakePlatform.h"
 
-#include "core/alarm/Watch.h"
+#include "core/Timing.h"
+#include "core/alarm/Presets.h"
 #include "core/clock/ClockHandlers.h"
 
 namespace vellomarin::test {
 
 namespace {
-constexpr int64_t kAlarmIntervalMs = 100;
-
 int64_t floorMod(int64_t a, int64_t b) {
     return ((a % b) + b) % b;
 }
 } // namespace
 
 FakePlatform::FakePlatform(int64_t wallMs)
-    : wall_(wallMs), buttons_{QString::fromUtf16(u"３分後"), QString::fromUtf16(u"５分後")},
-      phases_{PhaseKeeper(1000, 1), PhaseKeeper(100, 5)} {}
+    : wall_(wallMs), buttons_{QString::fromUtf16(PresetAt(0).p5Caption),
+                              QString::fromUtf16(PresetAt(0).p10Caption)},
+      jikokuPolicy_(kJikokuPeriodMs, kJikokuPhaseMs) {}
 
 QString FakePlatform::labelCaption(LabelId label) const {
     return labels_[index(label)];
@@ -44,8 +44,12 @@ void FakePlatform::setTimerEnabled(TimerId timer, bool enabled) {
     if (t.enabled == enabled)
         return;
     t.enabled = enabled;
-    if (enabled)
-        arm(timer);
+    if (!enabled)
+        return;
+    if (timer == TimerId::Jikoku)
+        startTimer(t, jikokuPolicy_.start(wall_));
+    else
+        startTimer(t, kAlarmIntervalMs);
 }
 
 void FakePlatform::beep() {
@@ -68,58 +72,40 @@ void FakePlatform::showTime(int hour, int minute, int second) {
 
 void FakePlatform::load() {
     setTimerEnabled(TimerId::Jikoku, true);
-    setTimerEnabled(TimerId::Check, true);
-    Form_Load(*this, state);
+    handle(Event::Load);
 }
 
-void FakePlatform::arm(TimerId timer) {
-    Timer& t = timers_[index(timer)];
-    if (timer == TimerId::Alarm) {
-        t.dueMono = mono_ + kAlarmIntervalMs;
-        return;
-    }
-    PhaseKeeper& phase = phases_[index(timer)];
-    phase.start(wall_);
-    t.dueMono = mono_ + phase.delayUntilTarget(wall_);
+void FakePlatform::handle(Event event) {
+    HandleEvent(event, *this, state);
+    if (afterEvent)
+        afterEvent(event);
 }
 
-void FakePlatform::rearm(TimerId timer) {
-    Timer& t = timers_[index(timer)];
-    if (timer == TimerId::Alarm) {
-        // A repeating timer keeps its rhythm, but skips the ticks it missed.
-        t.dueMono += kAlarmIntervalMs;
-        if (t.dueMono <= mono_)
-            t.dueMono = mono_ + kAlarmIntervalMs;
-        return;
-    }
-    PhaseKeeper& phase = phases_[index(timer)];
-    phase.next(wall_);
-    t.dueMono = mono_ + phase.delayUntilTarget(wall_);
+void FakePlatform::startTimer(Timer& t, int64_t intervalMs) {
+    t.intervalMs = intervalMs;
+    t.dueMono = mono_ + intervalMs;
 }
 
 void FakePlatform::deliver(TimerId timer) {
     Timer& t = timers_[index(timer)];
     ++t.ticks;
-    rearm(timer);
-    switch (timer) {
-    case TimerId::Jikoku:
-        Jikoku_Timer(*this, state);
-        break;
-    case TimerId::Check:
-        Check_Timer(*this, state);
-        break;
-    case TimerId::Alarm:
-        Alarm_Timer(*this, state);
-        break;
+    // Qt sets the next due time before the tick is handled, skipping the missed ones.
+    t.dueMono += t.intervalMs;
+    if (t.dueMono < mono_)
+        t.dueMono = mono_ + t.intervalMs;
+    if (timer == TimerId::Jikoku) {
+        if (const auto restart = jikokuPolicy_.onTick(wall_, t.intervalMs))
+            startTimer(t, *restart);
+        handle(Event::JikokuTick);
+    } else {
+        handle(Event::AlarmTick);
     }
-    if (afterTick)
-        afterTick(timer);
 }
 
 bool FakePlatform::nextDue(int64_t limitMono, TimerId& timer) const {
     bool found = false;
     int64_t best = limitMono;
-    for (TimerId candidate : {TimerId::Jikoku, TimerId::Check, TimerId::Alarm}) {
+    for (TimerId candidate : {TimerId::Jikoku, TimerId::Alarm}) {
         const Timer& t = timers_[index(candidate)];
         if (t.enabled && t.dueMono <= best && (!found || t.dueMono < best)) {
             best = t.dueMono;
@@ -135,6 +121,8 @@ void FakePlatform::runFor(int64_t ms) {
 }
 
 bool FakePlatform::runUntil(const std::function<bool()>& predicate, int64_t limitMs) {
+    if (predicate())
+        return true;
     const int64_t endMono = mono_ + limitMs;
     TimerId timer{};
     while (nextDue(endMono, timer)) {

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "core/clock/ClockState.h"
-#include "core/PhaseKeeper.h"
+#include "core/Events.h"
 #include "core/Platform.h"
+#include "core/TickPolicy.h"
+#include "core/clock/ClockState.h"
 
 #include <array>
 #include <cstdint>
@@ -18,10 +19,11 @@ inline int64_t At(int hour, int minute, int second, int ms = 0) {
 }
 
 // The Platform with a manual clock and a simulated event loop, so hours of clock time
-// run in milliseconds. Its timers behave as the window's do: Jikoku and Check tick on a
-// fixed phase of the wall clock (1 ms and 5 ms after each boundary), Alarm every
-// 100 ms from the moment it is enabled; a tick that falls due while the thread is
-// busy comes once, late, as Qt delivers it.
+// run in milliseconds. Its timers are repeating timers on the monotonic clock, as Qt's
+// are: a tick that falls due while the thread is busy comes once, late, and the next
+// is due one interval after it. Jikoku is steered by the window's own TickPolicy, Alarm
+// ticks every kAlarmIntervalMs from the moment it is enabled. Events are dispatched
+// through HandleEvent, as the window does.
 //
 // Two clocks: the wall clock (what localTime() reads; suspend, daylight-saving and
 // manual corrections move it) and the monotonic clock the timers count on.
@@ -37,16 +39,20 @@ public:
     void setBoxText(BoxId box, const QString& text) override;
     void setButtonCaption(ButtonId button, const QString& text) override;
     void setTimerEnabled(TimerId timer, bool enabled) override;
+    bool timerEnabled(TimerId timer) const override;
     void beep() override;
     TimeOfDay localTime() const override;
 
-    // --- the window's start-up: timers as created, then the load event ---
+    // --- the window's start-up: the clock's timer started, then the load event ---
     void load();
+    // A click, or any other event, as the window dispatches it.
+    void handle(Event event);
 
     // --- the simulated event loop ---
     // Runs the loop for `ms` of both clocks, delivering each tick when it falls due.
     void runFor(int64_t ms);
-    // Runs until `predicate` holds after some event, or `limitMs` pass; returns whether it held.
+    // Runs until `predicate` holds, now or after some event, or `limitMs` pass; returns
+    // whether it held.
     bool runUntil(const std::function<bool()>& predicate, int64_t limitMs);
     // The thread is busy for `ms`: both clocks move on, no event is handled, then the
     // ticks that fell due are delivered once each.
@@ -56,13 +62,14 @@ public:
     // The wall clock is set by `deltaMs` (negative: set back).
     void stepWall(int64_t deltaMs);
 
-    // Called after every delivered tick, with the timer that ticked.
-    std::function<void(TimerId)> afterTick;
+    // Called after every event, once the watch has looked.
+    std::function<void(Event)> afterEvent;
 
     // --- what a test reads back ---
     ClockState state;
     QString buttonCaption(ButtonId button) const;
-    bool timerEnabled(TimerId timer) const;
+    // Watching: nothing rings, so the watch looks after every event.
+    bool watching() const { return !timerEnabled(TimerId::Alarm); }
     int64_t beepCount() const { return beeps_; }
     // Wall-clock instant of every Alarm tick that beeped.
     const std::vector<int64_t>& ringTicks() const { return ringTicks_; }
@@ -73,14 +80,15 @@ public:
     void showTime(int hour, int minute, int second);
 
 private:
+    // A QTimer: repeats with its interval from each due time, once the tick is handled.
     struct Timer {
         bool enabled = false;
+        int64_t intervalMs = 0;
         int64_t dueMono = 0;
         int64_t ticks = 0;
     };
     template <typename E> static size_t index(E id) { return static_cast<size_t>(id); }
-    void arm(TimerId timer);
-    void rearm(TimerId timer);
+    void startTimer(Timer& t, int64_t intervalMs);
     void deliver(TimerId timer);
     // The enabled timer due soonest at or before `limitMono`, in due order, if any.
     bool nextDue(int64_t limitMono, TimerId& timer) const;
@@ -90,8 +98,8 @@ private:
     std::array<QString, 2> labels_;
     std::array<QString, 3> boxes_;
     std::array<QString, 2> buttons_;
-    std::array<Timer, 3> timers_;
-    std::array<PhaseKeeper, 2> phases_; // Jikoku, Check
+    std::array<Timer, 2> timers_;
+    TickPolicy jikokuPolicy_;
     int64_t beeps_ = 0;
     std::vector<int64_t> ringTicks_;
 };

@@ -40,7 +40,7 @@ TEST_P(SetteiClickTest, ComposesTheAlarmFromTheBoxesAndTheClock) {
     for (BoxId box : ids)
         EXPECT_TRUE(p.boxText(box).isEmpty()) << "every box is empty after the click";
     EXPECT_EQ(p.state.EntryFlag, 0);
-    EXPECT_TRUE(p.timerEnabled(TimerId::Check));
+    EXPECT_TRUE(p.watching());
     EXPECT_FALSE(p.timerEnabled(TimerId::Alarm));
 }
 
@@ -104,13 +104,12 @@ TEST(SetteiClick, AcceptsAnyTextWithoutCrashing) {
 TEST(SetteiClick, WhileRingingChangesTheScheduleButKeepsRinging) {
     FakePlatform p(At(7, 0, 0));
     p.load();
-    p.setTimerEnabled(TimerId::Check, false);
     p.setTimerEnabled(TimerId::Alarm, true);
     p.setBoxText(BoxId::Hou, QStringLiteral("8"));
     Settei_Click(p, p.state);
     EXPECT_EQ(p.labelCaption(LabelId::YOTEI), QString::fromUtf16(u"8時00分00秒"));
     EXPECT_TRUE(p.timerEnabled(TimerId::Alarm));
-    EXPECT_FALSE(p.timerEnabled(TimerId::Check));
+    EXPECT_FALSE(p.watching());
 }
 
 } // namespace

@@ -24,15 +24,15 @@ TEST_P(QuickSetTest, SchedulesMinutesAfterTheClock) {
     FakePlatform p(c.clock);
     p.load();
     for (int i = 0; i < c.level; ++i)
-        Settei_Click(p, p.state);
+        p.handle(Event::SetteiClick);
     ASSERT_EQ(p.state.PresetLevel, c.level);
 
-    P5_Click(p, p.state);
+    p.handle(Event::P5Click);
     EXPECT_EQ(p.labelCaption(LabelId::YOTEI), QString::fromUtf16(c.afterP5));
-    P10_Click(p, p.state);
+    p.handle(Event::P10Click);
     EXPECT_EQ(p.labelCaption(LabelId::YOTEI), QString::fromUtf16(c.afterP10));
     EXPECT_EQ(p.state.PresetLevel, c.level) << "a quick-set click leaves the presets alone";
-    EXPECT_TRUE(p.timerEnabled(TimerId::Check));
+    EXPECT_TRUE(p.watching());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -54,7 +54,7 @@ TEST(StepPresets, SettingWithNoBoxStepsUpToFiftyAndStops) {
                                      {u"３０分後", u"３５分後"}, {u"４０分後", u"４５分後"},
                                      {u"５０分後", u"５５分後"}, {u"５０分後", u"５５分後"}};
     for (int press = 0; press < 6; ++press) {
-        Settei_Click(p, p.state);
+        p.handle(Event::SetteiClick);
         SCOPED_TRACE(press + 1);
         EXPECT_EQ(p.buttonCaption(ButtonId::P5), QString::fromUtf16(expected[press][0]));
         EXPECT_EQ(p.buttonCaption(ButtonId::P10), QString::fromUtf16(expected[press][1]));
@@ -84,14 +84,14 @@ TEST(StepPresets, CaptionsMatchTheirMinutesAtEveryLevel) {
 TEST(StepPresets, RingingLeavesThePresetsAsTheyWere) {
     FakePlatform p(At(9, 0, 0));
     p.load();
-    Settei_Click(p, p.state); // level 1: 10 and 15 minutes
-    P5_Click(p, p.state);     // 9:10:00
+    p.handle(Event::SetteiClick); // level 1: 10 and 15 minutes
+    p.handle(Event::P5Click);     // 9:10:00
     ASSERT_TRUE(p.runUntil([&] { return p.timerEnabled(TimerId::Alarm); }, 11 * 60 * 1000));
-    ASSERT_TRUE(p.runUntil([&] { return p.timerEnabled(TimerId::Check); }, 31 * 60 * 1000));
+    ASSERT_TRUE(p.runUntil([&] { return p.watching(); }, 31 * 60 * 1000));
     EXPECT_EQ(p.state.P5Minutes, 10);
     EXPECT_EQ(p.buttonCaption(ButtonId::P5), QString::fromUtf16(u"１０分後"));
     p.showTime(10, 0, 0);
-    P5_Click(p, p.state);
+    p.handle(Event::P5Click);
     EXPECT_EQ(p.labelCaption(LabelId::YOTEI), QString::fromUtf16(u"10時10分00秒"));
 }
 

@@ -19,8 +19,8 @@ TEST(SimulatedDay, ClockShowsEverySecondAcrossMidnight) {
     FakePlatform p(At(12, 0, 0, 400));
     int64_t lagWorst = 0;
     int64_t previous = -1;
-    p.afterTick = [&](TimerId timer) {
-        if (timer != TimerId::Jikoku)
+    p.afterEvent = [&](Event event) {
+        if (event != Event::JikokuTick)
             return;
         const auto shown = ParseTimeText(p.labelCaption(LabelId::PANEL));
         ASSERT_TRUE(shown);
@@ -37,7 +37,6 @@ TEST(SimulatedDay, ClockShowsEverySecondAcrossMidnight) {
     EXPECT_EQ(p.ticks(TimerId::Jikoku), 86400);
     EXPECT_EQ(p.labelCaption(LabelId::PANEL), QString::fromUtf16(u"12時00分00秒"));
     EXPECT_EQ(lagWorst, 1) << "the clock is rewritten 1 ms into each second";
-    EXPECT_EQ(p.ticks(TimerId::Check), 10 * 86400);
 }
 
 TEST(SimulatedDay, StartAtMidnightShowsMidnight) {
@@ -51,7 +50,7 @@ TEST(SimulatedDay, StartAtMidnightShowsMidnight) {
     EXPECT_EQ(p.state.RingCount, 0);
     EXPECT_EQ(p.state.EntryFlag, 0);
     EXPECT_TRUE(p.timerEnabled(TimerId::Jikoku));
-    EXPECT_TRUE(p.timerEnabled(TimerId::Check));
+    EXPECT_TRUE(p.watching());
     EXPECT_FALSE(p.timerEnabled(TimerId::Alarm));
 }
 
@@ -78,15 +77,15 @@ TEST(SimulatedDay, RandomAlarmsEachRingOnceOnTime) {
             p.setBoxText(BoxId::Hou, QString::number(target / 3600));
             p.setBoxText(BoxId::Min, QString::number(target / 60 % 60));
             p.setBoxText(BoxId::Sec, QString::number(target % 60));
-            Settei_Click(p, p.state);
+            p.handle(Event::SetteiClick);
             break;
         }
         case 1:
-            P5_Click(p, p.state);
+            p.handle(Event::P5Click);
             target = (SecondsOfDay(shown) + p.state.P5Minutes * 60) % 86400;
             break;
         case 2:
-            P10_Click(p, p.state);
+            p.handle(Event::P10Click);
             target = (SecondsOfDay(shown) + p.state.P10Minutes * 60) % 86400;
             break;
         }
@@ -106,15 +105,15 @@ TEST(SimulatedDay, RandomAlarmsEachRingOnceOnTime) {
 
         // Let it ring a while, then cancel it or let it end by itself.
         if (alarm % 4 == 0) {
-            ASSERT_TRUE(p.runUntil([&] { return p.timerEnabled(TimerId::Check); }, kMsPerDay));
+            ASSERT_TRUE(p.runUntil([&] { return p.watching(); }, kMsPerDay));
         } else {
             p.runFor(std::uniform_int_distribution<int64_t>(0, 5 * kMinute)(random));
-            Cancel_Click(p, p.state);
+            p.handle(Event::CancelClick);
         }
         // It never rings again for the same time.
         EXPECT_TRUE(p.labelCaption(LabelId::YOTEI).isEmpty());
         if (alarm % 5 == 0)
-            Settei_Click(p, p.state); // step the presets now and then
+            p.handle(Event::SetteiClick); // step the presets now and then
     }
     EXPECT_EQ(rings, 60);
 }

@@ -64,24 +64,26 @@ struct Desk {
     FakePlatform p;
 };
 
+// The watch looks right after Jikoku writes a new second into PANEL.
+constexpr int kShownAfter = 1;
+
 struct RingCase {
     const char* name;
     int64_t start;
     std::function<void(Desk&)> schedule;
-    int64_t ringsAt; // wall time the ringing must start at, to the Check tick
+    int64_t ringsAt; // wall time the ringing must start at, to the millisecond
 };
 
 class RingTimeTest : public ::testing::TestWithParam<RingCase> {};
 
-TEST_P(RingTimeTest, RingsOnTheFirstCheckAfterTheClockShowsTheTime) {
+TEST_P(RingTimeTest, RingsAsSoonAsTheClockShowsTheTime) {
     const RingCase& c = GetParam();
     Desk d(c.start);
     c.schedule(d);
     const int64_t rang = d.runUntilRinging(2 * kMsPerDay);
     ASSERT_NE(rang, -1) << "never rang";
-    // Jikoku writes the second 1 ms after it begins, Check looks 5 ms after it begins.
-    EXPECT_EQ(rang, c.ringsAt + 5);
-    EXPECT_FALSE(d.p.timerEnabled(TimerId::Check));
+    EXPECT_EQ(rang, c.ringsAt);
+    EXPECT_FALSE(d.p.watching());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -90,46 +92,47 @@ INSTANTIATE_TEST_SUITE_P(
                                [](Desk& d) {
                                    d.type(BoxId::Hou, "7");
                                    d.type(BoxId::Min, "5");
-                                   Settei_Click(d.p, d.p.state);
+                                   d.p.handle(Event::SetteiClick);
                                },
-                               At(7, 5, 0)},
+                               At(7, 5, 0, kShownAfter)},
                       RingCase{"tenOClockWaitsPastNineFiftyNine", At(9, 59, 50),
                                [](Desk& d) {
                                    d.type(BoxId::Hou, "10");
                                    d.type(BoxId::Min, "0");
-                                   Settei_Click(d.p, d.p.state);
+                                   d.p.handle(Event::SetteiClick);
                                },
-                               At(10, 0, 0)},
+                               At(10, 0, 0, kShownAfter)},
                       RingCase{"quickSetAcrossTheHour", At(9, 58, 30, 200),
-                               [](Desk& d) { P5_Click(d.p, d.p.state); }, At(10, 1, 30)},
+                               [](Desk& d) { d.p.handle(Event::P5Click); },
+                               At(10, 1, 30, kShownAfter)},
                       RingCase{"quickSetAcrossMidnight", At(23, 57, 0, 200),
-                               [](Desk& d) { P10_Click(d.p, d.p.state); }, kMsPerDay + At(0, 2, 0)},
+                               [](Desk& d) { d.p.handle(Event::P10Click); },
+                               kMsPerDay + At(0, 2, 0, kShownAfter)},
                       RingCase{"earlierTimeRingsTomorrow", At(10, 0, 0, 200),
                                [](Desk& d) {
                                    d.type(BoxId::Hou, "7");
-                                   Settei_Click(d.p, d.p.state);
+                                   d.p.handle(Event::SetteiClick);
                                },
-                               kMsPerDay + At(7, 0, 0)},
+                               kMsPerDay + At(7, 0, 0, kShownAfter)},
                       RingCase{"oneOClockSetAtTen", At(10, 0, 0, 200),
                                [](Desk& d) {
                                    d.type(BoxId::Hou, "1");
-                                   Settei_Click(d.p, d.p.state);
+                                   d.p.handle(Event::SetteiClick);
                                },
-                               kMsPerDay + At(1, 0, 0)},
+                               kMsPerDay + At(1, 0, 0, kShownAfter)},
                       RingCase{"theClockTimeItselfRingsAtOnce", At(10, 20, 0, 200),
                                [](Desk& d) {
                                    d.type(BoxId::Sec, "0");
-                                   Settei_Click(d.p, d.p.state);
+                                   d.p.handle(Event::SetteiClick);
                                },
                                At(10, 20, 0, 200)},
-                      // Set in the last moments of the second: the clock moves on before the watch
-                      // looks, and the time it was set for must still ring.
+                      // Set in the last moments of the second: still the time shown.
                       RingCase{"theClockTimeSetAsTheSecondEnds", At(10, 20, 0, 950),
                                [](Desk& d) {
                                    d.type(BoxId::Sec, "0");
-                                   Settei_Click(d.p, d.p.state);
+                                   d.p.handle(Event::SetteiClick);
                                },
-                               At(10, 20, 1)}),
+                               At(10, 20, 0, 950)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Watch, EmptyScheduleNeverRings) {
@@ -141,19 +144,19 @@ TEST(Watch, EmptyScheduleNeverRings) {
 TEST(Watch, SkippedSecondStillRings) {
     Desk d(At(7, 4, 58, 500));
     d.type(BoxId::Min, "5");
-    Settei_Click(d.p, d.p.state); // 7:05:00
-    d.p.runFor(600);              // 7:04:59.1, PANEL shows 7:04:59
+    d.p.handle(Event::SetteiClick); // 7:05:00
+    d.p.runFor(600);                // 7:04:59.1, PANEL shows 7:04:59
     ASSERT_EQ(d.p.labelCaption(LabelId::PANEL), QString::fromUtf16(u"7時04分59秒"));
     d.p.stall(1950); // the thread is busy until 7:05:01.05; the clock never shows 7:05:00
     ASSERT_EQ(d.p.labelCaption(LabelId::PANEL), QString::fromUtf16(u"7時05分01秒"));
-    EXPECT_EQ(d.runUntilRinging(200), At(7, 5, 1, 105));
+    EXPECT_EQ(d.runUntilRinging(200), At(7, 5, 1, 50)) << "rings on the late tick itself";
 }
 
 TEST(Watch, ResumeFromSuspendPastTheTimeRingsOnTheFirstTick) {
     Desk d(At(6, 0, 0, 500));
     d.type(BoxId::Hou, "7");
     d.type(BoxId::Min, "0");
-    Settei_Click(d.p, d.p.state);
+    d.p.handle(Event::SetteiClick);
     d.p.runFor(kSecond);
     d.p.suspend(3 * kHour); // wakes at 9:00:01
     EXPECT_NE(d.runUntilRinging(kSecond), -1);
@@ -163,28 +166,28 @@ TEST(Watch, ClockSetBackAcrossTheAlarmRingsOnlyWhenItIsReached) {
     Desk d(At(6, 30, 0, 500));
     d.type(BoxId::Hou, "7");
     d.type(BoxId::Min, "5");
-    Settei_Click(d.p, d.p.state); // 7:05:00
-    d.p.runFor(20 * kMinute);     // 6:50
-    d.p.stepWall(-kHour);         // daylight saving ends: 5:50
+    d.p.handle(Event::SetteiClick); // 7:05:00
+    d.p.runFor(20 * kMinute);       // 6:50
+    d.p.stepWall(-kHour);           // daylight saving ends: 5:50
     d.p.runFor(kMinute);
     EXPECT_FALSE(d.ringing());
-    EXPECT_EQ(d.runUntilRinging(2 * kHour), At(7, 5, 0, 5));
+    EXPECT_EQ(d.runUntilRinging(2 * kHour), At(7, 5, 0, kShownAfter));
 }
 
 TEST(Watch, ClockSetBackAfterPassingDoesNotRingAgainEarly) {
     Desk d(At(7, 10, 0, 500));
     d.type(BoxId::Hou, "7");
     d.type(BoxId::Min, "5");
-    Settei_Click(d.p, d.p.state); // 7:05:00, tomorrow
+    d.p.handle(Event::SetteiClick); // 7:05:00, tomorrow
     d.p.runFor(kMinute);
     d.p.stepWall(-10 * kMinute); // 7:01: 7:05 lies ahead once more
-    EXPECT_EQ(d.runUntilRinging(kHour), At(7, 5, 0, 5));
+    EXPECT_EQ(d.runUntilRinging(kHour), At(7, 5, 0, kShownAfter));
 }
 
 TEST(Watch, JumpForwardAcrossTheAlarmRings) {
     Desk d(At(7, 0, 0, 500));
     d.type(BoxId::Min, "30");
-    Settei_Click(d.p, d.p.state); // 7:30:00
+    d.p.handle(Event::SetteiClick); // 7:30:00
     d.p.runFor(kSecond);
     d.p.stepWall(kHour); // a manual correction to 8:00
     EXPECT_NE(d.runUntilRinging(2 * kSecond), -1);
@@ -193,17 +196,18 @@ TEST(Watch, JumpForwardAcrossTheAlarmRings) {
 TEST(Watch, RingsFor18001TicksThenHandsBack) {
     Desk d(At(7, 0, 0, 500));
     d.type(BoxId::Sec, "2");
-    Settei_Click(d.p, d.p.state);
+    d.p.handle(Event::SetteiClick);
     ASSERT_NE(d.runUntilRinging(5 * kSecond), -1);
     const int64_t began = d.p.wallMs();
 
     ASSERT_TRUE(d.p.runUntil([&] { return !d.ringing(); }, kHour));
+    EXPECT_EQ(d.p.ringTicks().front(), began) << "the first tick beeps as the ringing starts";
     EXPECT_EQ(d.p.ringTicks().size(), 18001u);
     EXPECT_EQ(d.p.beepCount(), 2 * 18001);
-    EXPECT_EQ(d.p.wallMs() - began, 18002 * 100) << "ends on the 18,002nd tick";
+    EXPECT_EQ(d.p.wallMs() - began, 18001 * 100) << "ends on the 18,002nd tick";
     EXPECT_TRUE(d.p.labelCaption(LabelId::YOTEI).isEmpty());
     EXPECT_EQ(d.p.state.RingCount, 0);
-    EXPECT_TRUE(d.p.timerEnabled(TimerId::Check));
+    EXPECT_TRUE(d.p.watching());
 
     // The same alarm never rings twice.
     d.p.runFor(kMsPerDay);
@@ -213,18 +217,18 @@ TEST(Watch, RingsFor18001TicksThenHandsBack) {
 
 TEST(Watch, CancelStopsRingingBeforeTheNextTick) {
     Desk d(At(7, 0, 0, 500));
-    Settei_Click(d.p, d.p.state); // steps to level 1
-    Settei_Click(d.p, d.p.state); // level 2
+    d.p.handle(Event::SetteiClick); // steps to level 1
+    d.p.handle(Event::SetteiClick); // level 2
     d.type(BoxId::Sec, "2");
-    Settei_Click(d.p, d.p.state);
+    d.p.handle(Event::SetteiClick);
     ASSERT_NE(d.runUntilRinging(5 * kSecond), -1);
     d.p.runFor(1000);
     const int64_t beeps = d.p.beepCount();
     EXPECT_GT(beeps, 0);
 
-    Cancel_Click(d.p, d.p.state);
+    d.p.handle(Event::CancelClick);
     EXPECT_FALSE(d.ringing());
-    EXPECT_TRUE(d.p.timerEnabled(TimerId::Check));
+    EXPECT_TRUE(d.p.watching());
     EXPECT_TRUE(d.p.labelCaption(LabelId::YOTEI).isEmpty());
     EXPECT_EQ(d.p.state.RingCount, 0);
     EXPECT_EQ(d.p.state.PresetLevel, 0);
@@ -236,20 +240,20 @@ TEST(Watch, CancelStopsRingingBeforeTheNextTick) {
     EXPECT_EQ(d.p.beepCount(), beeps);
 
     // A later ringing starts again from RingCount 0 and lasts its full length.
-    P5_Click(d.p, d.p.state);
-    ASSERT_NE(d.runUntilRinging(4 * kMinute), -1);
+    d.p.handle(Event::P5Click);
     const size_t before = d.p.ringTicks().size();
+    ASSERT_NE(d.runUntilRinging(4 * kMinute), -1);
     ASSERT_TRUE(d.p.runUntil([&] { return !d.ringing(); }, kHour));
     EXPECT_EQ(d.p.ringTicks().size() - before, 18001u);
 }
 
 TEST(Watch, CancelWhileWatchingClearsTheScheduleAndPresets) {
     Desk d(At(7, 0, 0, 500));
-    Settei_Click(d.p, d.p.state);
-    Settei_Click(d.p, d.p.state);
-    Settei_Click(d.p, d.p.state); // level 3
-    P5_Click(d.p, d.p.state);
-    Cancel_Click(d.p, d.p.state);
+    d.p.handle(Event::SetteiClick);
+    d.p.handle(Event::SetteiClick);
+    d.p.handle(Event::SetteiClick); // level 3
+    d.p.handle(Event::P5Click);
+    d.p.handle(Event::CancelClick);
     EXPECT_TRUE(d.p.labelCaption(LabelId::YOTEI).isEmpty());
     EXPECT_EQ(d.p.buttonCaption(ButtonId::P5), QString::fromUtf16(u"３分後"));
     EXPECT_EQ(d.p.state.P5Minutes, 3);
@@ -259,11 +263,11 @@ TEST(Watch, CancelWhileWatchingClearsTheScheduleAndPresets) {
 TEST(Watch, ScheduledWhileRingingIsClearedWhenRingingEnds) {
     Desk d(At(7, 0, 0, 500));
     d.type(BoxId::Sec, "2");
-    Settei_Click(d.p, d.p.state);
+    d.p.handle(Event::SetteiClick);
     ASSERT_NE(d.runUntilRinging(5 * kSecond), -1);
     d.p.runFor(kSecond);
     d.type(BoxId::Min, "1");
-    Settei_Click(d.p, d.p.state); // 7:01:00: passes while ringing, not watched
+    d.p.handle(Event::SetteiClick); // 7:01:00: passes while ringing, not watched
     EXPECT_EQ(d.p.labelCaption(LabelId::YOTEI), QString::fromUtf16(u"7時01分00秒"));
     EXPECT_TRUE(d.ringing());
     ASSERT_TRUE(d.p.runUntil([&] { return !d.ringing(); }, kHour));
@@ -282,7 +286,7 @@ TEST(Watch, NothingEverRingsEarlyWhenSetAtAnyClockSecond) {
         p.setBoxText(BoxId::Hou, QString::number(next / 3600));
         p.setBoxText(BoxId::Min, QString::number(next / 60 % 60));
         p.setBoxText(BoxId::Sec, QString::number(next % 60));
-        Settei_Click(p, p.state);
+        p.handle(Event::SetteiClick);
         ASSERT_TRUE(p.runUntil([&] { return p.timerEnabled(TimerId::Alarm); }, 3 * kSecond));
         const int64_t due = p.wallMs() / 1000 * 1000;
         ASSERT_EQ(SecondsOfDay(p.localTime()), next) << "rang at " << due;

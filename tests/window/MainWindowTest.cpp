@@ -182,12 +182,9 @@ TEST_F(MainWindowTest, StartsWithTheTimeShownAndNothingScheduled) {
 
 TEST_F(MainWindowTest, TimersHaveTheirIntervalsAndStartStates) {
     auto* jikoku = find<PhasedTimer>("Jikoku");
-    auto* check = find<PhasedTimer>("Check");
     auto* alarm = find<QTimer>("Alarm");
     EXPECT_EQ(jikoku->interval(), 1000);
     EXPECT_TRUE(jikoku->isEnabled());
-    EXPECT_EQ(check->interval(), 100);
-    EXPECT_TRUE(check->isEnabled());
     EXPECT_EQ(alarm->interval(), 100);
     EXPECT_FALSE(alarm->isActive());
 }
@@ -208,7 +205,6 @@ TEST_F(MainWindowTest, ClockKeepsRunningWhileMinimised) {
     const QString before = text("PANEL");
     ASSERT_TRUE(ticks.wait(1500));
     EXPECT_NE(text("PANEL"), before);
-    EXPECT_TRUE(find<PhasedTimer>("Check")->isEnabled());
 }
 
 TEST_F(MainWindowTest, TabVisitsTheControlsInOrderAndWraps) {
@@ -347,7 +343,7 @@ TEST_F(MainWindowTest, PastingAMegabyteIsEmptiedBySettei) {
 
 TEST_F(MainWindowTest, RingsThroughTheRealTimersAndCancelStopsIt) {
     showAndActivate();
-    // The clock time itself is due at once: the next Check tick starts the ringing.
+    // The clock time itself is due at once: the click starts the ringing.
     click("Settei"); // steps the presets, so scheduling uses the boxes below
     const QTime now = QTime::currentTime();
     find<QLineEdit>("Hou")->setText(QString::number(now.hour()));

@@ -17,7 +17,6 @@ int32_t forwardDistance(int32_t from, int32_t to) {
 // of its next look, so a time passed while ringing does not ring again.
 void resumeWatching(Platform& platform, ClockState& state) {
     platform.setTimerEnabled(TimerId::Alarm, false);
-    platform.setTimerEnabled(TimerId::Check, true);
     state.CheckBefore = ClockState::kNoCheckBefore;
 }
 
@@ -34,6 +33,8 @@ bool AlarmDue(int32_t before, int32_t now, int32_t scheduled) {
 }
 
 void Check_Timer(Platform& platform, ClockState& state) {
+    if (platform.timerEnabled(TimerId::Alarm))
+        return; // ringing: the watch rests until the ringing ends
     const auto shown = ParseTimeText(platform.labelCaption(LabelId::PANEL));
     if (!shown)
         return;
@@ -47,7 +48,7 @@ void Check_Timer(Platform& platform, ClockState& state) {
     if (!scheduled || !AlarmDue(before, now, SecondsOfDay(*scheduled)))
         return;
     platform.setTimerEnabled(TimerId::Alarm, true);
-    platform.setTimerEnabled(TimerId::Check, false);
+    Alarm_Timer(platform, state);
 }
 
 void Alarm_Timer(Platform& platform, ClockState& state) {

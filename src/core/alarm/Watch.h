@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/clock/ClockState.h"
 #include "core/Platform.h"
+#include "core/clock/ClockState.h"
 
 #include <cstdint>
 
@@ -17,11 +17,12 @@ inline constexpr int16_t RING_TICK_LIMIT = 18000;
 // than 12 hours means the clock was set back, and then nothing was passed.
 bool AlarmDue(int32_t before, int32_t now, int32_t scheduled);
 
-// Check's tick, every 100 ms while watching: starts ringing when the clock in PANEL
-// has reached the time in YOTEI.
+// The watch's look, after every event while nothing rings: starts ringing when the
+// clock in PANEL has reached the time in YOTEI. The first Alarm tick beeps at once;
+// the timer's ticks follow on its rhythm.
 void Check_Timer(Platform& platform, ClockState& state);
 
-// Alarm's tick, every 100 ms while ringing: two beeps, until RING_TICK_LIMIT.
+// Alarm's tick, every kAlarmIntervalMs while ringing: two beeps, until RING_TICK_LIMIT.
 void Alarm_Timer(Platform& platform, ClockState& state);
 
 // "解除": stops ringing, clears YOTEI and puts the quick-set buttons back to 3 and 5.
