@@ -256,7 +256,7 @@ private:
         ASSERT_EQ(p_.buttonCaption(ButtonId::P5), QString::fromUtf16(row.p5Caption));
         ASSERT_EQ(p_.buttonCaption(ButtonId::P10), QString::fromUtf16(row.p10Caption));
         ASSERT_GE(s.RingCount, 0);
-        ASSERT_LE(s.RingCount, RING_TICK_LIMIT + 1);
+        ASSERT_LE(s.RingCount, kRingTickLimit + 1);
         ASSERT_TRUE(p_.timerEnabled(TimerId::Jikoku));
         const QString yotei = p_.labelCaption(LabelId::YOTEI);
         ASSERT_TRUE(yotei.isEmpty() || ParseTimeText(yotei));

@@ -52,7 +52,7 @@ void Check_Timer(Platform& platform, ClockState& state) {
 }
 
 void Alarm_Timer(Platform& platform, ClockState& state) {
-    if (state.RingCount <= RING_TICK_LIMIT) {
+    if (state.RingCount <= kRingTickLimit) {
         for (int beeps = 0; beeps < 2; ++beeps)
             platform.beep();
         state.RingCount = static_cast<int16_t>(state.RingCount + 1);

@@ -9,7 +9,7 @@ namespace vellomarin {
 
 // The last RingCount at which an Alarm tick still beeps: a ringing beeps on 18,001
 // ticks (RingCount 0 to 18000), about half an hour, and ends on the next.
-inline constexpr int16_t RING_TICK_LIMIT = 18000;
+inline constexpr int16_t kRingTickLimit = 18000;
 
 // Whether the watch must ring for `scheduled` when the clock went from `before` to
 // `now` (all seconds since midnight): the scheduled time equals now, or lies after
@@ -22,7 +22,7 @@ bool AlarmDue(int32_t before, int32_t now, int32_t scheduled);
 // the timer's ticks follow on its rhythm.
 void Check_Timer(Platform& platform, ClockState& state);
 
-// Alarm's tick, every kAlarmIntervalMs while ringing: two beeps, until RING_TICK_LIMIT.
+// Alarm's tick, every kAlarmIntervalMs while ringing: two beeps, until kRingTickLimit.
 void Alarm_Timer(Platform& platform, ClockState& state);
 
 // "解除": stops ringing, clears YOTEI and puts the quick-set buttons back to 3 and 5.
