@@ -12,7 +12,9 @@ PKG_OUT    ?= out
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-configure = test -f $(1)/CMakeCache.txt || cmake -S . -B $(1) -G Ninja -DVELLOMARIN_WERROR=ON $(2) $(CMAKE_ARGS)
+# A build folder is configured once; CMAKE_ARGS given later are applied to it again.
+configure = if [ ! -f $(1)/CMakeCache.txt ] || [ -n "$(CMAKE_ARGS)" ]; then \
+	cmake -S . -B $(1) -G Ninja -DVELLOMARIN_WERROR=ON $(2) $(CMAKE_ARGS); fi
 
 .PHONY: all build run test test-asan fuzz bench soak package package-test clean
 
@@ -48,8 +50,9 @@ test-asan:
 # $(FUZZ_BUILD)/corpus and grows from run to run.
 fuzz:
 	@scripts/setup.sh test
-	@test -f $(FUZZ_BUILD)/CMakeCache.txt || CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) \
-		-G Ninja -DVELLOMARIN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
+	@if [ ! -f $(FUZZ_BUILD)/CMakeCache.txt ] || [ -n "$(CMAKE_ARGS)" ]; then \
+		CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) \
+		-G Ninja -DVELLOMARIN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS); fi
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target settei_fuzzer
 	@mkdir -p $(FUZZ_BUILD)/corpus
 	@scripts/fuzz.sh $(FUZZ_BUILD)/tests/fuzz/settei_fuzzer $(FUZZ_BUILD)/corpus $(FUZZ_SECONDS)
@@ -75,7 +78,7 @@ soak:
 # program alone with Debian's compiler and linker flags, hardening included.
 package:
 	@scripts/setup.sh package
-	@test -f $(PKG_BUILD)/CMakeCache.txt || { export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	@{ [ -f $(PKG_BUILD)/CMakeCache.txt ] && [ -z "$(CMAKE_ARGS)" ]; } || { export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
 		CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 		LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
 		cmake -S . -B $(PKG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF $(CMAKE_ARGS); }
