@@ -5,6 +5,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class QWidget;
 
 namespace vellomarin {
 
@@ -14,6 +15,7 @@ class PhasedTimer;
 // once; the adapter, the wiring and the descriptions for screen readers use it, so a
 // renamed or missing control is found by the compiler.
 struct Controls {
+    QWidget* window = nullptr; // the form itself, "Vellomarin"
     QLabel* PANEL = nullptr;
     QLabel* YOTEI = nullptr;
     QFrame* Picture1 = nullptr; // frames PANEL

@@ -2,11 +2,13 @@
 
 #include "qt/PhasedTimer.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTime>
 #include <QTimer>
+#include <QWindow>
 
 #include <utility>
 
@@ -61,10 +63,27 @@ void QtPlatform::setTimerEnabled(TimerId timer, bool enabled) {
     }
     QTimer* alarm = controls_.Alarm;
     // Enabling a running timer keeps its rhythm, as disabling a stopped one is a no-op.
-    if (!enabled)
-        alarm->stop();
-    else if (!alarm->isActive())
+    if (enabled == alarm->isActive())
+        return;
+    if (enabled)
         alarm->start();
+    else
+        alarm->stop();
+    askForAttention(enabled);
+}
+
+// A ringing window that is minimised or buried must still be found: the desktop marks
+// it in the task bar (the urgency hint on X) until the ringing ends. Nothing is raised
+// and no focus is taken from what the user is doing elsewhere.
+void QtPlatform::askForAttention(bool ask) {
+    if (ask) {
+        QApplication::alert(controls_.window, 0);
+        return;
+    }
+    // Qt drops the request by itself only when the window is activated; its own way to
+    // drop it earlier is this slot, which QWindow::alert uses for timed requests.
+    if (QWindow* handle = controls_.window->windowHandle())
+        QMetaObject::invokeMethod(handle, "_q_clearAlert");
 }
 
 bool QtPlatform::timerEnabled(TimerId timer) const {

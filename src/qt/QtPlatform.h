@@ -25,6 +25,7 @@ public:
 private:
     QLabel* label(LabelId id) const;
     QLineEdit* box(BoxId id) const;
+    void askForAttention(bool ask);
 
     Controls controls_;
     std::function<void()> beep_;

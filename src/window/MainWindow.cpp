@@ -131,6 +131,7 @@ MainWindow::~MainWindow() = default;
 
 Controls MainWindow::createControls() {
     Controls c;
+    c.window = this;
     // In the order of their ids, which is also the order Qt stacks siblings in.
     auto* settei = c.Settei =
         button(this, "Settei", QStringLiteral(u"設定"), fromTwips(120, 2160, 2775, 375));
