@@ -14,8 +14,9 @@
 
 namespace vellomarin {
 
-QtPlatform::QtPlatform(const Controls& controls, std::function<void()> beep)
-    : controls_(controls), beep_(std::move(beep)) {}
+QtPlatform::QtPlatform(const Controls& controls, std::function<void()> beep,
+                       std::function<bool()> heard)
+    : controls_(controls), beep_(std::move(beep)), heard_(std::move(heard)) {}
 
 QLabel* QtPlatform::label(LabelId id) const {
     return id == LabelId::PANEL ? controls_.PANEL : controls_.YOTEI;
@@ -65,10 +66,13 @@ void QtPlatform::setTimerEnabled(TimerId timer, bool enabled) {
     // Enabling a running timer keeps its rhythm, as disabling a stopped one is a no-op.
     if (enabled == alarm->isActive())
         return;
-    if (enabled)
+    if (enabled) {
         alarm->start();
-    else
+    } else {
         alarm->stop();
+        showSilentRing(false);
+        silentBeeps_ = 0;
+    }
     askForAttention(enabled);
 }
 
@@ -92,6 +96,26 @@ bool QtPlatform::timerEnabled(TimerId timer) const {
 
 void QtPlatform::beep() {
     beep_();
+    if (!heard_ || heard_()) {
+        showSilentRing(false);
+        return;
+    }
+    // No sound can be made here (no sound server, and a bell that makes none, as on
+    // Wayland): the ringing would pass unnoticed, so YOTEI shows it instead, its colours
+    // swapping on the first beep of each tick until the ringing ends.
+    if (++silentBeeps_ % 2 == 1)
+        showSilentRing(!yoteiInverted_);
+}
+
+void QtPlatform::showSilentRing(bool inverted) {
+    if (inverted == yoteiInverted_)
+        return;
+    QPalette palette = controls_.YOTEI->palette();
+    const QColor background = palette.color(QPalette::Window);
+    palette.setColor(QPalette::Window, palette.color(QPalette::WindowText));
+    palette.setColor(QPalette::WindowText, background);
+    controls_.YOTEI->setPalette(palette);
+    yoteiInverted_ = inverted;
 }
 
 TimeOfDay QtPlatform::localTime() const {

@@ -10,7 +10,9 @@ namespace vellomarin {
 // The Platform over the real window's controls.
 class QtPlatform : public Platform {
 public:
-    QtPlatform(const Controls& controls, std::function<void()> beep);
+    // `heard` tells whether a beep can make any sound now; empty: always.
+    QtPlatform(const Controls& controls, std::function<void()> beep,
+               std::function<bool()> heard = {});
 
     QString labelCaption(LabelId label) const override;
     void setLabelCaption(LabelId label, const QString& text) override;
@@ -26,9 +28,13 @@ private:
     QLabel* label(LabelId id) const;
     QLineEdit* box(BoxId id) const;
     void askForAttention(bool ask);
+    void showSilentRing(bool inverted);
 
     Controls controls_;
     std::function<void()> beep_;
+    std::function<bool()> heard_;
+    int silentBeeps_ = 0;        // beeps of the current ringing that no one could hear
+    bool yoteiInverted_ = false; // YOTEI's colours swapped to show a silent ringing
 };
 
 } // namespace vellomarin

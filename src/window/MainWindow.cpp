@@ -107,7 +107,8 @@ QAccessibleInterface* windowAccessible(const QString& className, QObject* object
 
 } // namespace
 
-MainWindow::MainWindow(std::function<void()> beep, QWidget* parent) : QWidget(parent) {
+MainWindow::MainWindow(std::function<void()> beep, std::function<bool()> heard, QWidget* parent)
+    : QWidget(parent) {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(windowAccessible);
         return true;
@@ -119,7 +120,7 @@ MainWindow::MainWindow(std::function<void()> beep, QWidget* parent) : QWidget(pa
     resize(kClientSize);
 
     const Controls controls = createControls();
-    platform_ = std::make_unique<QtPlatform>(controls, std::move(beep));
+    platform_ = std::make_unique<QtPlatform>(controls, std::move(beep), std::move(heard));
     wireEvents(controls);
 
     // Before the window is first shown and before any tick, so PANEL is never seen empty.

@@ -16,8 +16,10 @@ namespace vellomarin {
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    // `beep` plays one alert sound and returns at once.
-    explicit MainWindow(std::function<void()> beep, QWidget* parent = nullptr);
+    // `beep` plays one alert sound and returns at once. `heard` tells whether a beep
+    // can make any sound now; where none can, the window shows the ringing instead.
+    explicit MainWindow(std::function<void()> beep, std::function<bool()> heard = {},
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     const ClockState& state() const { return state_; }

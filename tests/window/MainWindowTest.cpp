@@ -21,7 +21,7 @@ namespace {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    MainWindowTest() : window([this] { ++beeps; }) {}
+    MainWindowTest() : window([this] { ++beeps; }, [this] { return heard; }) {}
 
     template <typename T = QWidget> T* find(const char* name) {
         auto* w = window.findChild<T*>(QString::fromLatin1(name));
@@ -47,6 +47,7 @@ protected:
     void click(const char* button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
 
     int beeps = 0;
+    bool heard = true; // whether a beep can make a sound
     MainWindow window;
 };
 
@@ -361,6 +362,30 @@ TEST_F(MainWindowTest, RingsThroughTheRealTimersAndCancelStopsIt) {
     EXPECT_FALSE(alarmTicks.wait(300));
     EXPECT_EQ(beeps, afterCancel);
     EXPECT_EQ(find<QPushButton>("P5")->text(), QString::fromUtf16(u"３分後"));
+}
+
+TEST_F(MainWindowTest, RingingNoOneCanHearShowsInYoteiUntilItEnds) {
+    heard = false;
+    showAndActivate();
+    auto* yotei = find<QLabel>("YOTEI");
+    const auto background = [yotei] { return yotei->palette().color(QPalette::Window); };
+    const QColor teal = background();
+    // The time PANEL shows is due at once.
+    const auto shown = ParseTimeText(text("PANEL"));
+    ASSERT_TRUE(shown);
+    find<QLineEdit>("Hou")->setText(QString::number(shown->hour));
+    find<QLineEdit>("Min")->setText(QString::number(shown->minute));
+    find<QLineEdit>("Sec")->setText(QString::number(shown->second));
+    find<QPushButton>("Settei")->click();
+    ASSERT_TRUE(find<QTimer>("Alarm")->isActive());
+    EXPECT_NE(background(), teal) << "the first tick shows at once";
+    QSignalSpy ticks(find<QTimer>("Alarm"), &QTimer::timeout);
+    ASSERT_TRUE(ticks.wait(1000));
+    EXPECT_EQ(background(), teal) << "the colours swap every tick";
+    ASSERT_TRUE(ticks.wait(1000));
+    EXPECT_NE(background(), teal);
+    click("Cancel");
+    EXPECT_EQ(background(), teal) << "the ringing's end puts the colours back";
 }
 
 } // namespace
