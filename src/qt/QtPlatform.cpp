@@ -77,8 +77,8 @@ void QtPlatform::setTimerEnabled(TimerId timer, bool enabled) {
 }
 
 // A ringing window that is minimised or buried must still be found: the desktop marks
-// it in the task bar (the urgency hint on X) until the ringing ends. Nothing is raised
-// and no focus is taken from what the user is doing elsewhere.
+// it in the task bar (_NET_WM_STATE_DEMANDS_ATTENTION on X) until the ringing ends.
+// Nothing is raised, and no focus is taken from what the user is doing elsewhere.
 void QtPlatform::askForAttention(bool ask) {
     if (ask) {
         QApplication::alert(controls_.window, 0);
