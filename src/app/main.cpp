@@ -22,8 +22,8 @@ bool isSocket(const std::string& path) {
 int main(int argc, char* argv[]) {
     // Whoever sets QT_QPA_PLATFORM decides (offscreen, vnc, wayland on a scaled
     // screen). Otherwise name the session's displays to Qt, X first: Qt would try
-    // Wayland first whenever it sees one, and a missing plugin or display in its list
-    // ends in an abort and a page of text instead of this one line.
+    // Wayland first whenever it sees one, and where none of its guesses opens it
+    // aborts with a page of text instead of this one line.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         const std::string platforms = vellomarin::QtPlatformsForSession(
             [](const char* name) { return std::getenv(name); }, isSocket);
