@@ -8,14 +8,14 @@ what=${1:-build}
 
 build_pkgs=(cmake make ninja-build g++ pkg-config qt6-base-dev libgl-dev libcanberra-dev
             librsvg2-bin fonts-ipafont-mincho)
-run_pkgs=(libcanberra-pulse sound-theme-freedesktop)
+run_pkgs=(libcanberra-pulse sound-theme-freedesktop qt6-wayland)
 test_pkgs=(libgtest-dev xvfb x11-utils xdotool imagemagick pulseaudio
            pulseaudio-utils sox faketime at-spi2-core python3-pyatspi
            clang-14 libfuzzer-14-dev libclang-rt-14-dev libbenchmark-dev
            desktop-file-utils appstream dpkg-dev lintian file man-db dbus
            dbus-daemon dbus-bin libfaketime)
 bench_pkgs=(libbenchmark-dev valgrind xvfb x11-utils x11-apps pulseaudio
-            pulseaudio-utils python3 libx11-dev)
+            pulseaudio-utils python3 libx11-dev weston xwayland imagemagick procps)
 
 case "$what" in
   build)   want=("${build_pkgs[@]}") ;;

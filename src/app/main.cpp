@@ -1,3 +1,4 @@
+#include "SessionDisplays.h"
 #include "qt/Beeper.h"
 #include "window/MainWindow.h"
 
@@ -5,27 +6,34 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+
+#include <sys/stat.h>
 
 namespace {
 
-// Qt aborts with a long message when it finds no display; say it in one line instead.
-bool haveDisplay() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value && *value)
-            return true;
-    }
-    return false;
+bool isSocket(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (!haveDisplay()) {
-        std::fputs("vellomarin: no display to open the window on (DISPLAY and WAYLAND_DISPLAY "
-                   "are unset); start it from a desktop session\n",
-                   stderr);
-        return 1;
+    // Whoever sets QT_QPA_PLATFORM decides (offscreen, vnc, wayland on a scaled
+    // screen). Otherwise name the session's displays to Qt, X first: Qt would try
+    // Wayland first whenever it sees one, and where none of its guesses opens it
+    // aborts with a page of text instead of this one line.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        const std::string platforms = vellomarin::QtPlatformsForSession(
+            [](const char* name) { return std::getenv(name); }, isSocket);
+        if (platforms.empty()) {
+            std::fputs("vellomarin: no display to open the window on (DISPLAY and WAYLAND_DISPLAY "
+                       "are unset); start it from a desktop session\n",
+                       stderr);
+            return 1;
+        }
+        qputenv("QT_QPA_PLATFORM", platforms.c_str());
     }
     // Over X, Qt hands each repaint to the server through shared memory and then wakes
     // twice (its X reader thread, then this one) for the server's note that it is done.
@@ -33,7 +41,15 @@ int main(int argc, char* argv[]) {
     // the socket costs less than those two wake-ups. Whoever sets the variable decides.
     if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
         qputenv("QT_XCB_NO_MITSHM", "1");
-    QApplication app(argc, argv);
+
+    // The program takes no arguments, so none reach Qt either (-platform, -stylesheet,
+    // -reverse...): only the name, which X uses for the window's class. QApplication
+    // keeps a reference to the count, so both live as long as it does. An empty argv
+    // (argc 0) would leave no name to hand on.
+    static char fallbackName[] = "vellomarin";
+    int qtArgc = 1;
+    char* qtArgv[] = {argc > 0 && argv[0] && *argv[0] ? argv[0] : fallbackName, nullptr};
+    QApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("Vellomarin"));
     QApplication::setDesktopFileName(QStringLiteral("vellomarin"));
 
