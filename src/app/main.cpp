@@ -1,4 +1,4 @@
-#include "SessionDisplays.h"
+#include "app/SessionDisplays.h"
 #include "qt/Beeper.h"
 #include "window/MainWindow.h"
 

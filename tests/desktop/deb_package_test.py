@@ -18,7 +18,7 @@ CPACK = os.environ.get("CPACK_COMMAND", "cpack")
 
 # What the program needs at run time that no linker sees, and the libraries it links;
 # each must be in Depends, the libraries with the version dpkg-shlibdeps found.
-LOADED_AT_RUN_TIME = ["qt6-qpa-plugins", "fonts-ipafont-mincho", "sound-theme-freedesktop"]
+LOADED_AT_RUN_TIME = ["qt6-wayland", "fonts-ipafont-mincho", "sound-theme-freedesktop"]
 LINKED = ["libc6", "libstdc++6", "libqt6core6", "libqt6gui6", "libqt6widgets6", "libcanberra0"]
 
 def run(*argv, check=True):
