@@ -73,7 +73,7 @@ struct Beeper::Shared {
     const std::function<void()> xBell;
     BeeperTiming timing;
 
-    mutable std::mutex mutex; // never held during a call into the server
+    mutable std::mutex mutex;         // never held during a call into the server
     std::condition_variable wake;     // the sound thread waits on it
     std::condition_variable finished; // the Beeper's destructor waits on it
     // Guarded by mutex:

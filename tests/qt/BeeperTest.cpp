@@ -15,168 +15,129 @@ namespace vellomarin {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
-// A server that is up or down, and can hang its callers until released. A connection
-// lasts until the server goes down.
+// A server that is up or down, or hangs its callers until set again; and the clock.
 struct Server {
     std::mutex mutex;
-    std::condition_variable released;
-    bool up = false, hang = false, hanging = false;
-    int generation = 0, opens = 0, closes = 0, plays = 0, xBells = 0;
+    std::condition_variable changed;
+    bool up = false, hang = false;
+    std::atomic<bool> hanging = false;
+    std::atomic<int> opens = 0, plays = 0, xBells = 0;
+    std::atomic<int64_t> ms = 0;
 
-    void set(bool up_, bool hang_) {
+    void set(bool up_, bool hang_ = false) {
         std::lock_guard lock(mutex);
-        generation += up && !up_;
         up = up_;
         hang = hang_;
-        released.notify_all();
+        changed.notify_all();
     }
-    bool answer(std::unique_lock<std::mutex>& lock) {
+    bool answer() {
+        std::unique_lock lock(mutex);
         hanging = hang;
-        released.wait(lock, [this] { return !hang; });
+        changed.wait(lock, [this] { return !hang; });
         hanging = false;
         return up;
     }
-    template <typename T> T get(T Server::*field) {
-        std::lock_guard lock(mutex);
-        return this->*field;
-    }
 };
 
-class FakeBackend : public SoundBackend {
-public:
-    explicit FakeBackend(std::shared_ptr<Server> server) : server_(std::move(server)) {}
+// A connection lasts until a play finds the server down.
+struct FakeBackend : SoundBackend {
+    explicit FakeBackend(std::shared_ptr<Server> server) : s(std::move(server)) {}
     bool open() override {
-        std::unique_lock lock(server_->mutex);
-        ++server_->opens;
-        connectedTo_ = server_->answer(lock) ? server_->generation : -1;
-        return connectedTo_ >= 0;
+        ++s->opens;
+        return connected = s->answer();
     }
     bool play() override {
-        std::unique_lock lock(server_->mutex);
-        const bool played = server_->answer(lock) && connectedTo_ == server_->generation;
-        server_->plays += played;
+        const bool played = s->answer() && connected;
+        s->plays += played;
         return played;
     }
-    void close() override {
-        std::lock_guard lock(server_->mutex);
-        ++server_->closes;
-        connectedTo_ = -1;
-    }
-
-private:
-    std::shared_ptr<Server> server_;
-    int connectedTo_ = -1;
+    void close() override { connected = false; }
+    std::shared_ptr<Server> s;
+    bool connected = false;
 };
 
 template <typename Pred> bool eventually(Pred pred) {
-    for (const auto deadline = Clock::now() + 10s; !pred(); std::this_thread::sleep_for(1ms))
-        if (Clock::now() > deadline)
-            return false;
-    return true;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!pred() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    return pred();
 }
 
 class BeeperTest : public ::testing::Test {
 protected:
-    // The thread may outlive the Beeper, so it shares what it uses.
+    // Shared with the sound thread, which may outlive its Beeper.
     std::shared_ptr<Server> server = std::make_shared<Server>();
-    std::shared_ptr<std::atomic<int64_t>> ms = std::make_shared<std::atomic<int64_t>>(0);
 
-    std::unique_ptr<Beeper> make(bool upAtStart, std::chrono::milliseconds stuckAfter = 1h) {
-        server->set(upAtStart, false);
+    // Tried once at start-up, then left at rest for 10 s.
+    std::unique_ptr<Beeper> make(bool upAtStart) {
+        server->set(upAtStart);
         auto beeper = std::make_unique<Beeper>(
-            std::make_unique<FakeBackend>(server),
-            [s = server] { std::lock_guard lock(s->mutex); ++s->xBells; },
-            BeeperTiming{1s, stuckAfter, 50ms,
-                         [ms = ms] { return Clock::time_point(std::chrono::milliseconds(*ms)); }});
-        EXPECT_TRUE(eventually([&] { return server->get(&Server::opens) == 1; }));
+            std::make_unique<FakeBackend>(server), [s = server] { ++s->xBells; },
+            BeeperTiming{1s, 150ms, 50ms, [s = server] {
+                             return std::chrono::steady_clock::time_point(1ms * s->ms.load());
+                         }});
+        EXPECT_TRUE(eventually([&] { return server->opens == 1; }));
+        server->ms += 10'000;
         return beeper;
     }
     // One Alarm tick: 'P' when both beeps were played, 'X' when both rang the X bell.
     char tick(Beeper& beeper) {
-        const int plays = server->get(&Server::plays), heard = plays + server->get(&Server::xBells);
+        const int plays = server->plays, heard = plays + server->xBells;
         beeper.beep();
         beeper.beep();
-        EXPECT_TRUE(eventually([&] {
-            return server->get(&Server::plays) + server->get(&Server::xBells) == heard + 2;
-        }));
-        *ms += 100;
-        const int played = server->get(&Server::plays) - plays;
-        return played == 2 ? 'P' : played == 0 ? 'X' : '?';
+        EXPECT_TRUE(eventually([&] { return server->plays + server->xBells == heard + 2; }));
+        server->ms += 100;
+        return "X?P"[server->plays - plays];
     }
 };
 
-TEST_F(BeeperTest, TriesForABeepAtMostOnceASecondWhileNoServerAnswers) {
-    auto beeper = make(false);
-    *ms += 3600'000;
-    EXPECT_EQ(server->get(&Server::opens), 1) << "tried at rest";
-    for (int i = 0; i < 35; ++i)
-        EXPECT_EQ(tick(*beeper), 'X');
-    EXPECT_EQ(server->get(&Server::opens), 1 + 4);
-}
-
-TEST_F(BeeperTest, PlaysFromTheFirstBeepAfterTheServerAnswers) {
+TEST_F(BeeperTest, TriesForABeepAtMostOnceASecondAndPlaysFromTheFirstTryAnswered) {
     struct Case {
         const char* name;
         bool upAtStart;
-        int downAtTick, upAtTick; // -1: never
+        int downAtTick, upAtTick, opens;
         std::string heard;
     };
     for (const Case& c : std::initializer_list<Case>{
-             {"up all along", true, -1, -1, "PPPP"},
-             {"started before the ringing", false, -1, 0, "PPPP"},
-             {"started during it", false, -1, 3, "XXXXXXXXXXPP"},
-             {"restarted during it", true, 3, 5, "PPPXXXXXXXXXXPP"},
-             {"gone for good", true, 1, -1, "PXXXXXXXXXXXX"},
+             {"started before the ringing", false, -1, 0, 2, "PPPP"},
+             {"started during it", false, -1, 3, 3, "XXXXXXXXXXPP"},
+             {"restarted during it", true, 3, 5, 2, "PPPXXXXXXXXXXPP"},
+             {"gone for good", true, 1, -1, 3, "PXXXXXXXXXXXXXXXXXXXXXXXX"},
          }) {
         SCOPED_TRACE(c.name);
         server = std::make_shared<Server>();
         auto beeper = make(c.upAtStart);
-        *ms += 10'000;
         std::string heard;
         for (int i = 0; i < static_cast<int>(c.heard.size()); ++i) {
             if (i == c.downAtTick || i == c.upAtTick)
-                server->set(i == c.upAtTick, false);
+                server->set(i == c.upAtTick);
             heard += tick(*beeper);
         }
         EXPECT_EQ(heard, c.heard);
+        EXPECT_EQ(server->opens, c.opens);
         EXPECT_EQ(beeper->soundServerAnswers(), heard.back() == 'P');
     }
 }
 
-TEST_F(BeeperTest, RingsTheXBellWhileACallHangsAndPlaysOnceItAnswers) {
-    for (const bool inPlay : {true, false}) {
-        SCOPED_TRACE(inPlay ? "hung play" : "hung try");
-        server = std::make_shared<Server>();
-        auto beeper = make(inPlay, 100ms);
-        *ms += 10'000;
-        server->set(inPlay, true);
-        beeper->beep();
-        ASSERT_TRUE(eventually([&] { return server->get(&Server::hanging); }));
-        *ms += 100;
-        for (int i = 0; i < 20; ++i)
-            beeper->beep();
-        EXPECT_EQ(server->get(&Server::xBells), 20); // at once, on this thread
-        EXPECT_FALSE(beeper->soundServerAnswers());
-        server->set(true, false);
-        EXPECT_TRUE(eventually([&] { return beeper->soundServerAnswers(); }));
-        EXPECT_EQ(tick(*beeper), 'P');
-    }
-}
-
-TEST_F(BeeperTest, ClosesWithinItsWaitWhileACallHangs) {
+TEST_F(BeeperTest, AHungPlayNeitherSilencesTheRingingNorHoldsUpClosing) {
     auto beeper = make(true);
     server->set(true, true);
     beeper->beep();
-    ASSERT_TRUE(eventually([&] { return server->get(&Server::hanging); }));
+    ASSERT_TRUE(eventually([&] { return server->hanging.load(); }));
+    server->ms += 200;
+    for (int i = 0; i < 20; ++i)
+        beeper->beep();
+    EXPECT_EQ(server->xBells, 20); // at once, on this thread
+    EXPECT_FALSE(beeper->soundServerAnswers());
+
     auto closing = std::async(std::launch::async, [&] { beeper.reset(); });
     const bool closed = closing.wait_for(5s) == std::future_status::ready;
-    server->set(false, false); // the play fails, after the application may be gone
+    server->set(false); // the play fails, when the application may be gone
     EXPECT_TRUE(closed);
-    // The thread left behind lets go of the server once it answers, and rings nothing.
-    EXPECT_TRUE(eventually([&] { return server->get(&Server::closes) >= 1; }));
-    EXPECT_EQ(server->get(&Server::xBells), 0);
+    // The thread left behind lets go of everything, and rings nothing more.
+    EXPECT_TRUE(eventually([&] { return server.use_count() == 1; }));
+    EXPECT_EQ(server->xBells, 20);
 }
 
 } // namespace
