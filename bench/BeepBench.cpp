@@ -66,8 +66,6 @@ int run(int ticks) {
     const int64_t openStart = monotonicNs();
     Beeper beeper;
     const int64_t openEnd = monotonicNs();
-    const bool theme = beeper.usesSoundTheme();
-    info("backend", theme ? "sound-theme" : "x-bell");
     sample("beeper_open", static_cast<double>(openEnd - openStart) / 1e6);
 
     std::vector<int64_t> calls; // duration of each beep call, in ns
@@ -106,6 +104,9 @@ int run(int ticks) {
         sample(i == 0 ? "tick_first" : "tick", ms);
     }
     info("calls", std::to_string(calls.size()));
+    // Long after the try at start-up, and with the ringing's own tries behind it.
+    const bool theme = beeper.soundServerAnswers();
+    info("backend", theme ? "sound-theme" : "x-bell");
     if (theme)
         directPlays(ticks);
     return 0;

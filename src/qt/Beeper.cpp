@@ -1,111 +1,179 @@
 #include "Beeper.h"
 
+#include "qt/CanberraBackend.h"
+
 #include <QApplication>
 #include <QMetaObject>
+#include <QThread>
 
-#include <canberra.h>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <utility>
+
 #include <pthread.h>
 
 namespace vellomarin {
 
+using Clock = std::chrono::steady_clock;
+
 namespace {
-// Two beeps make one Alarm tick; more waiting than that means the server is stuck,
-// and a burst of stale beeps when it comes back would help nobody.
+
+// Two beeps make one Alarm tick; more waiting than that means the server is slow, and a
+// burst of stale beeps when it answers would help nobody.
 constexpr int kMaxPending = 2;
+
+void qtXBell() {
+    // The X connection belongs to the GUI thread.
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    if (QThread::currentThread() == app->thread())
+        QApplication::beep();
+    else
+        QMetaObject::invokeMethod(
+            app, [] { QApplication::beep(); }, Qt::QueuedConnection);
+}
+
 } // namespace
 
-Beeper::Beeper() : thread_([this] { run(); }) {}
+struct Beeper::Shared {
+    Shared(std::unique_ptr<SoundBackend> backend_, std::function<void()> xBell_,
+           BeeperTiming timing_)
+        : backend(std::move(backend_)), xBell(std::move(xBell_)), timing(std::move(timing_)) {
+        if (!timing.now)
+            timing.now = [] { return Clock::now(); };
+        lastTry = timing.now(); // the try at start-up
+    }
+
+    void run();
+
+    // Makes one call into the server with the lock released; meanwhile callStart tells
+    // the GUI thread how long it has been waiting.
+    template <typename Call> bool call(std::unique_lock<std::mutex>& lock, Call server) {
+        callStart = timing.now();
+        lock.unlock();
+        const bool answered = server();
+        lock.lock();
+        callStart.reset();
+        return answered;
+    }
+
+    bool stuck(Clock::time_point now) const {
+        return callStart && now - *callStart >= timing.stuckAfter;
+    }
+
+    // Under the lock, so that none rings once the Beeper (and then the application) goes.
+    void ringXBells(int count) {
+        for (; count > 0 && !stopping; --count)
+            xBell();
+    }
+
+    const std::unique_ptr<SoundBackend> backend; // the sound thread's
+    const std::function<void()> xBell;
+    BeeperTiming timing;
+
+    mutable std::mutex mutex;         // never held during a call into the server
+    std::condition_variable wake;     // the sound thread waits on it
+    std::condition_variable finished; // the Beeper's destructor waits on it
+    // Guarded by mutex:
+    bool stopping = false;
+    bool done = false;      // the sound thread has let go of the server
+    bool connected = false; // the last open or play succeeded
+    bool tryWanted = false;
+    int pending = 0; // beeps to play, or to ring as X bells when the server is gone
+    std::optional<Clock::time_point> callStart;
+    Clock::time_point lastTry;
+};
+
+void Beeper::Shared::run() {
+    pthread_setname_np(pthread_self(), "vellomarin-beep");
+    std::unique_lock lock(mutex);
+    // At start-up, so that the first beep of an alarm need not wait for the connection.
+    connected = call(lock, [this] { return backend->open(); });
+    for (;;) {
+        wake.wait(lock, [this] { return stopping || tryWanted || pending > 0; });
+        if (stopping)
+            break;
+        if (tryWanted) {
+            tryWanted = false;
+            connected = call(lock, [this] { return backend->open(); });
+            if (!connected)
+                ringXBells(std::exchange(pending, 0));
+        } else if (!connected) {
+            // Handed over while a call was running that left no connection.
+            ringXBells(std::exchange(pending, 0));
+        } else {
+            --pending;
+            if (!call(lock, [this] { return backend->play(); })) {
+                // The server stopped answering: that counts as a try.
+                connected = false;
+                lastTry = timing.now();
+                call(lock, [this] {
+                    backend->close();
+                    return true;
+                });
+                ringXBells(1 + std::exchange(pending, 0));
+            }
+        }
+    }
+    lock.unlock();
+    backend->close();
+    lock.lock();
+    done = true;
+    finished.notify_all();
+}
+
+Beeper::Beeper() : Beeper(std::make_unique<CanberraBackend>(), qtXBell) {}
+
+Beeper::Beeper(std::unique_ptr<SoundBackend> backend, std::function<void()> xBell,
+               BeeperTiming timing)
+    : shared_(std::make_shared<Shared>(std::move(backend), std::move(xBell), std::move(timing))),
+      thread_([shared = shared_] { shared->run(); }) {}
 
 Beeper::~Beeper() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
+    std::unique_lock lock(shared_->mutex);
+    shared_->stopping = true;
+    shared_->wake.notify_one();
+    // A hung server would hold the thread, and so the window's closing, for good. Past
+    // the wait the thread is left to end with the process; it owns all it still uses.
+    const bool ended = shared_->finished.wait_for(lock, shared_->timing.closeWait,
+                                                  [this] { return shared_->done; });
+    lock.unlock();
+    if (ended)
+        thread_.join();
+    else
+        thread_.detach();
 }
 
 void Beeper::beep() {
-    if (state_.load(std::memory_order_acquire) == State::XBell) {
-        QApplication::beep();
-        return;
-    }
+    Shared& s = *shared_;
     {
-        std::lock_guard lock(mutex_);
-        if (pending_ < kMaxPending)
-            ++pending_;
-    }
-    wake_.notify_one();
-}
-
-bool Beeper::usesSoundTheme() {
-    std::unique_lock lock(mutex_);
-    opened_.wait(lock, [this] { return state_.load() != State::Opening; });
-    return state_.load() == State::SoundTheme;
-}
-
-void Beeper::run() {
-    pthread_setname_np(pthread_self(), "vellomarin-beep");
-    const bool theme = open();
-    {
-        std::lock_guard lock(mutex_);
-        state_.store(theme ? State::SoundTheme : State::XBell, std::memory_order_release);
-    }
-    opened_.notify_all();
-
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || pending_ > 0; });
-        if (stopping_)
-            break;
-        int count = pending_;
-        pending_ = 0;
-        lock.unlock();
-        while (count-- > 0) {
-            if (theme)
-                play();
-            else
-                xBellFromSoundThread(); // beeps handed over while the connection was tried
+        std::lock_guard lock(s.mutex);
+        const Clock::time_point now = s.timing.now();
+        if (s.stuck(now)) {
+            // Beeps waiting behind the hung call would sound late, if ever.
+            s.pending = 0;
+        } else {
+            if (!s.connected && !s.tryWanted && now - s.lastTry >= s.timing.retryInterval) {
+                s.tryWanted = true;
+                s.lastTry = now;
+            }
+            // The thread plays it, or rings the X bell for it when its call fails.
+            if (s.connected || s.tryWanted || s.callStart) {
+                if (s.pending < kMaxPending)
+                    ++s.pending;
+                s.wake.notify_one();
+                return;
+            }
         }
-        lock.lock();
     }
-    lock.unlock();
-    if (context_)
-        ca_context_destroy(context_);
+    s.xBell();
 }
 
-bool Beeper::open() {
-    ca_context* context = nullptr;
-    if (ca_context_create(&context) != CA_SUCCESS)
-        return false;
-    ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Vellomarin", CA_PROP_APPLICATION_ID,
-                            "vellomarin", CA_PROP_APPLICATION_ICON_NAME, "vellomarin", nullptr);
-    // Connects to the sound server now, not on the first beep of an alarm.
-    if (ca_context_open(context) != CA_SUCCESS) {
-        ca_context_destroy(context);
-        return false;
-    }
-    context_ = context;
-    return true;
-}
-
-void Beeper::play() {
-    // Two plays in one tick must both sound, so they carry different ids.
-    const uint32_t id = nextPlayId_;
-    nextPlayId_ = 3 - nextPlayId_;
-    // Cached in the sound server by the first play, so later plays send no data. Not
-    // cached at start-up: the idle process then used about a fifth more CPU in every
-    // side-by-side run (cause not found), and the first upload costs only this thread.
-    if (ca_context_play(context_, id, CA_PROP_EVENT_ID, "bell", CA_PROP_EVENT_DESCRIPTION, "Alarm",
-                        CA_PROP_CANBERRA_CACHE_CONTROL, "permanent", nullptr) != CA_SUCCESS)
-        xBellFromSoundThread();
-}
-
-void Beeper::xBellFromSoundThread() {
-    // The X connection belongs to the GUI thread.
-    if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(
-            app, [] { QApplication::beep(); }, Qt::QueuedConnection);
+bool Beeper::soundServerAnswers() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->connected && !shared_->stuck(shared_->timing.now());
 }
 
 } // namespace vellomarin

@@ -1,26 +1,43 @@
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
-#include <cstdint>
-#include <mutex>
+#include <chrono>
+#include <functional>
+#include <memory>
 #include <thread>
-
-struct ca_context;
 
 namespace vellomarin {
 
-// Plays the desktop's alert sound (the sound theme's "bell") through libcanberra.
-// Where no sound server answers, falls back to the X bell. Never waits for the sound
-// to end.
+class SoundBackend;
+
+struct BeeperTiming {
+    // Tries to reach the sound server are made for a beep, and no closer together.
+    std::chrono::milliseconds retryInterval{1000};
+    // A call into the server that has lasted this long is taken to hang.
+    std::chrono::milliseconds stuckAfter{100};
+    // How long closing waits for the sound thread before leaving it behind.
+    std::chrono::milliseconds closeWait{300};
+    // The clock of the two above; steady_clock's when empty.
+    std::function<std::chrono::steady_clock::time_point()> now;
+};
+
+// Plays the desktop's alert sound through the sound server, and rings the X bell while
+// none answers. Never waits for the sound to end, nor for the server.
 //
-// libcanberra's play waits for the sound server's answer, which costs the event
-// thread about half a millisecond a beep, and far more on the first, uncached play or
-// when the server is slow. So the plays run on a thread of their own: beep() only
-// hands one over and returns. That thread also connects to the server, at start-up.
+// The server's calls run on a thread of their own: beep() only hands one over and
+// returns. That thread connects at start-up; while no server answers, it tries again
+// when a beep comes, at most once a retry interval, and plays from the first beep after
+// a try succeeds. A play that fails means the connection is lost. While the thread is
+// stuck in a call, beeps ring the X bell.
+//
+// Construct after the QApplication and destroy before it.
 class Beeper {
 public:
+    // libcanberra, and QApplication::beep() for the X bell.
     Beeper();
+    // `xBell` is called on any thread and must not block.
+    Beeper(std::unique_ptr<SoundBackend> backend, std::function<void()> xBell,
+           BeeperTiming timing = {});
+    // Returns within the close wait even when the server hangs.
     ~Beeper();
     Beeper(const Beeper&) = delete;
     Beeper& operator=(const Beeper&) = delete;
@@ -28,30 +45,15 @@ public:
     // Call on the GUI thread.
     void beep();
 
-    // Whether the sound theme is played (else the X bell rings). Waits until the
-    // connection to the sound server has been tried.
-    bool usesSoundTheme();
+    // Whether a beep now would be played through the sound server. Any thread.
+    bool soundServerAnswers() const;
 
 private:
-    enum class State { Opening, SoundTheme, XBell };
+    struct Shared;
 
-    void run();
-    bool open();
-    void play();
-    static void xBellFromSoundThread();
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable opened_;
-    int pending_ = 0; // beeps handed over and not yet played; guarded by mutex_
-    bool stopping_ = false;
-    std::atomic<State> state_{State::Opening};
-
-    // The sound thread's own.
-    ca_context* context_ = nullptr;
-    uint32_t nextPlayId_ = 1; // 1 or 2
-
-    std::thread thread_; // last, so it starts after everything it uses
+    // Shared with the sound thread, which may outlive this object when left behind.
+    std::shared_ptr<Shared> shared_;
+    std::thread thread_;
 };
 
 } // namespace vellomarin
