@@ -54,7 +54,12 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("vellomarin"));
 
     vellomarin::Beeper beeper;
-    vellomarin::MainWindow window([&beeper] { beeper.beep(); });
+    // X has a bell of its own; Qt's other platforms (Wayland) make no sound without the
+    // sound server, and then the window shows the ringing instead.
+    const bool platformHasBell = QGuiApplication::platformName() == QLatin1String("xcb");
+    vellomarin::MainWindow window(
+        [&beeper] { beeper.beep(); },
+        [&beeper, platformHasBell] { return platformHasBell || beeper.soundServerAnswers(); });
     window.show();
     return QApplication::exec();
 }
