@@ -13,7 +13,6 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 from pathlib import Path
 
@@ -200,20 +199,19 @@ class Desktop:
             + ["-L", f"module-null-sink sink_name={sink} rate=44100 channels=2",
                "-L", f"module-native-protocol-unix socket={socket} auth-anonymous=1"], env)
         self.env["PULSE_SERVER"] = f"unix:{socket}"
-        deadline = time.monotonic() + 20
-        while True:
+
+        def answers():
             if proc.poll() is not None:
                 log = (self.logs / "pulseaudio.log").read_text(errors="replace")
                 raise unittest.SkipTest(f"PulseAudio cannot run on this machine (exit "
                                         f"{proc.returncode}): {log.strip()[-600:]}")
-            probe = subprocess.run(["pactl", "info"], env=self.env, capture_output=True,
-                                   text=True)
-            if probe.returncode == 0:
-                break
-            if time.monotonic() > deadline:
-                raise unittest.SkipTest(f"PulseAudio started but did not answer: "
-                                        f"{probe.stderr.strip()}")
-            time.sleep(0.05)
+            return subprocess.run(["pactl", "info"], env=self.env,
+                                  capture_output=True).returncode == 0
+
+        try:
+            wait_for(answers, "PulseAudio to answer", 20)
+        except Timeout as e:
+            raise unittest.SkipTest(f"PulseAudio started but did not answer: {e}")
         self.pulse_server = self.env["PULSE_SERVER"]
 
     # ------------------------------------------------------------ the program
