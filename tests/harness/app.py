@@ -113,8 +113,10 @@ class App:
 
     def key(self, *keys):
         # Through XTEST, as a keyboard would: events sent to a window instead carry
-        # their own modifier state, and Qt may read a shift+Tab as a Tab.
-        self.run_tool(["xdotool", "key", "--clearmodifiers", "--delay", "20"] + list(keys))
+        # their own modifier state, and Qt may read a shift+Tab as a Tab. The delay
+        # (ms) parts keys pressed in one go; xdotool waits it after the last key too.
+        delay = ["--delay", "20"] if len(keys) > 1 else []
+        self.run_tool(["xdotool", "key", "--clearmodifiers"] + delay + list(keys))
 
     def type_into(self, box, text):
         self.click_control(box)
