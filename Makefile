@@ -71,8 +71,8 @@ soak:
 	@scripts/setup.sh test
 	@$(call configure,$(BUILD))
 	@cmake --build $(BUILD) -j $(JOBS) --target vellomarin
-	@SOAK_MINUTES=$(SOAK_MINUTES) PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 tests/e2e/soak.py \
-		$(BUILD)/src/app/vellomarin
+	@SOAK_MINUTES=$(SOAK_MINUTES) VELLOMARIN_BUILD_DIR=$(abspath $(BUILD)) PYTHONPATH=tests \
+		PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 tests/e2e/soak.py
 
 # The Debian package, $(PKG_OUT)/vellomarin_<version>_<arch>.deb, from a build of the
 # program alone with Debian's compiler and linker flags, hardening included.

@@ -20,6 +20,10 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
+from harness.desktop import Desktop  # noqa: E402
 
 CLK_TCK = os.sysconf("SC_CLK_TCK")
 
@@ -70,52 +74,28 @@ def load_average():
 # --- the environment: an X server and a sound server of our own ----------------------
 
 class Servers:
+    """Xvfb and a private PulseAudio with a null sink, started as the tests start them
+    (tests/harness)."""
+
     def __init__(self, workdir):
         self.workdir = workdir
-        self.xvfb = None
-        self.pulse = None
+        self.desktop = Desktop("bench")
         self.display = None
-        self.pulse_socket = os.path.join(workdir, "pulse", "native")
+        self.pulse_socket = None
         self.pulse_error = None
 
     def start(self):
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as f:
-            number = f.readline().strip()
-        if not number:
-            raise SystemExit("bench: Xvfb did not start")
-        self.display = ":" + number
-
-        # As root PulseAudio warns but runs in user mode when given its own HOME and
-        # runtime folder; -n loads no default script, so it opens no sound card, and
-        # the native socket takes clients without a cookie.
-        home = os.path.join(self.workdir, "pulse")
-        runtime = os.path.join(home, "run")
-        os.makedirs(runtime, mode=0o700)
-        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "PULSE_SERVER")}
-        env.update(HOME=home, XDG_RUNTIME_DIR=runtime)
-        if shutil.which("pulseaudio") is None:
-            self.pulse_error = "pulseaudio is not installed"
-            return
-        self.pulse = subprocess.Popen(
-            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-             "-L", "module-null-sink sink_name=bench",
-             "-L", f"module-native-protocol-unix socket={self.pulse_socket} auth-anonymous=1"],
-            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        for _ in range(100):
-            if os.path.exists(self.pulse_socket):
-                return
-            if self.pulse.poll() is not None:
-                break
-            time.sleep(0.05)
-        self.pulse_error = "the private PulseAudio did not start: " + (
-            self.pulse.stderr.read().decode(errors="replace")[-300:] if self.pulse.poll() is not None
-            else "no socket after 5 s")
+        try:
+            self.desktop.start_x(screen="1280x1024x24", dpi=None)
+        except (unittest.SkipTest, RuntimeError, OSError) as e:
+            raise SystemExit(f"bench: Xvfb did not start: {e}")
+        self.display = self.desktop.display
+        try:
+            # Its default real-time scheduling, as a desktop's sound server has it.
+            self.desktop.start_pulseaudio(sink="bench", realtime=True)
+            self.pulse_socket = self.desktop.pulse_server[len("unix:"):]
+        except (unittest.SkipTest, OSError) as e:
+            self.pulse_error = str(e)
 
     def env(self, sound=True):
         """The environment of a program under test: our display, our sound server (or
@@ -138,14 +118,7 @@ class Servers:
         return env
 
     def stop(self):
-        for p in (self.pulse, self.xvfb):
-            if p and p.poll() is None:
-                p.terminate()
-                try:
-                    p.wait(5)
-                except subprocess.TimeoutExpired:
-                    p.kill()
-                    p.wait()
+        self.desktop.close()
 
 
 # --- /proc accounts ------------------------------------------------------------------

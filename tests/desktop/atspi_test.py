@@ -5,15 +5,10 @@ Controls are told apart by where they sit in the window, not by what they say,
 so that a wrong caption or description is a failure rather than a lookup error.
 """
 
-import os
 import re
-import unittest
-import warnings
 
-from xsession import XSession, wait_for
-
-BINARY = os.environ["VELLOMARIN_BINARY"]
-
+import harness
+from harness import wait_for
 
 TIME_TEXT = re.compile(r"^(1?[0-9]|2[0-3])時[0-5][0-9]分[0-5][0-9]秒$")
 JAPANESE = re.compile(r"[\u3040-\u30ff\u4e00-\u9fff]")
@@ -21,69 +16,20 @@ JAPANESE = re.compile(r"[\u3040-\u30ff\u4e00-\u9fff]")
 TAB_ORDER = ["P5", "P10", "Picture1", "Picture2", "Cancel", "Hou", "Min", "Sec", "Settei"]
 
 
-class AtSpiTest(unittest.TestCase):
+class AtSpiTest(harness.DesktopTestCase):
     @classmethod
     def setUpClass(cls):
-        cls.session = XSession(accessibility=True).__enter__()
-        cls.addClassCleanup(cls.session.close)
-        # libatspi finds the bus through the environment on first use.
-        cls.session.adopt_environment()
-        # pyatspi's own calls into libatspi warn of deprecation; not ours to fix. Set
-        # here, since the test runner resets the filters before running the tests.
-        warnings.filterwarnings("ignore", category=DeprecationWarning, module="pyatspi")
-        warnings.filterwarnings("ignore", category=ImportWarning)
-        import pyatspi
-        cls.pyatspi = pyatspi
-        # Where each control sits, in window pixels; the role tells a label in a
-        # picture box from the filler it lies on.
-        cls.PLACES = {
-            "P5": (pyatspi.ROLE_PUSH_BUTTON, 8, 80),
-            "P10": (pyatspi.ROLE_PUSH_BUTTON, 72, 80),
-            "Cancel": (pyatspi.ROLE_PUSH_BUTTON, 136, 80),
-            "Settei": (pyatspi.ROLE_PUSH_BUTTON, 8, 144),
-            "Hou": (pyatspi.ROLE_TEXT, 8, 112),
-            "Min": (pyatspi.ROLE_TEXT, 72, 112),
-            "Sec": (pyatspi.ROLE_TEXT, 136, 112),
-            "Picture1": (pyatspi.ROLE_FRAME, 8, 8),
-            "Picture2": (pyatspi.ROLE_FRAME, 48, 48),
-            "PANEL": (pyatspi.ROLE_LABEL, 10, 10),
-            "YOTEI": (pyatspi.ROLE_LABEL, 50, 50),
-            "Ji": (pyatspi.ROLE_LABEL, 40, 120),
-            "Fun": (pyatspi.ROLE_LABEL, 104, 120),
-            "Byou": (pyatspi.ROLE_LABEL, 168, 120),
-        }
+        super().setUpClass()
+        cls.pyatspi = harness.atspi.pyatspi()
 
     def setUp(self):
-        self.app = self.session.start([BINARY])
-        self.window = self.session.window_of(self.app, "Vellomarin")
-        self.controls = wait_for(self.find_controls, "every control on the accessibility bus")
+        # The controls are found by their role and place (harness.CONTROLS).
+        self.app = self.start_app()
+        self.controls = self.app.controls
         # Keys go to the window with the X input focus; there is no window manager
         # to give it.
-        self.session.x("xdotool", "windowfocus", "--sync", self.window)
+        self.app.focus_window()
         self.wait_for_focus("P5")
-
-    def tearDown(self):
-        self.app.terminate()
-        self.app.wait()
-
-    def find_controls(self):
-        desktop = self.pyatspi.Registry.getDesktop(0)
-        apps = [a for a in desktop if a is not None and a.get_process_id() == self.app.pid]
-        if not apps or apps[0].childCount == 0:
-            return None
-        top = apps[0][0]
-        origin = top.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS)
-        found = {}
-        pending = list(top)
-        while pending:
-            node = pending.pop()
-            pending.extend(node)
-            place = node.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS)
-            key = (node.getRole(), place.x - origin.x, place.y - origin.y)
-            for name, where in self.PLACES.items():
-                if where == key:
-                    found[name] = node
-        return found if len(found) == len(self.PLACES) else None
 
     def read(self, name, what="name"):
         node = self.controls[name]
@@ -95,15 +41,13 @@ class AtSpiTest(unittest.TestCase):
         return node.getState().contains(what)
 
     def focused(self):
-        return [n for n in self.controls if self.read(n, self.pyatspi.STATE_FOCUSED)]
+        return self.app.focused()
 
     def wait_for_focus(self, name):
         wait_for(lambda: self.focused() == [name], f"the focus on {name}")
 
     def key(self, *keys):
-        # Through XTEST, as a keyboard would: events sent to a window instead carry
-        # their own modifier state, and Qt may read a shift+Tab as a Tab.
-        self.session.x("xdotool", "key", "--clearmodifiers", *keys)
+        self.app.key(*keys)
 
     def tab_to(self, name):
         for _ in range(len(TAB_ORDER)):
@@ -193,8 +137,7 @@ class AtSpiTest(unittest.TestCase):
                 self.assertEqual(self.focused(), [button], "the focus stays")
 
     def box_text(self, name):
-        self.controls[name].clear_cache()
-        return self.controls[name].queryText().getText(0, -1)
+        return self.app.text(name)
 
     def yotei_matches(self, want):
         text = self.read("YOTEI")
@@ -215,4 +158,4 @@ class AtSpiTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    harness.main()

@@ -8,13 +8,11 @@ the scale rather than enlarged, and no caption running into an edge.
 
 import datetime
 import os
-import subprocess
-import unittest
 
-from xsession import XSession, wait_for
+import harness
+from harness import wait_for
 
-BINARY = os.environ["VELLOMARIN_BINARY"]
-OUT = os.environ["VELLOMARIN_HIDPI_DIR"]
+OUT = os.environ.get("VELLOMARIN_HIDPI_DIR") or harness.build_dir() / "hidpi"
 
 SCALES = [("1x", 1.0), ("1.5x", 1.5), ("2x", 2.0)]
 DESIGN_SIZE = (201, 175)
@@ -55,11 +53,7 @@ def luminance(pixel):
 
 class Image:
     def __init__(self, png):
-        ppm = subprocess.run(["convert", png, "-depth", "8", "ppm:-"], check=True,
-                             capture_output=True).stdout
-        magic, width, height, _maxval, self.data = ppm.split(maxsplit=4)
-        assert magic == b"P6"
-        self.width, self.height = int(width), int(height)
+        self.width, self.height, self.data = harness.rgb(png)
 
     def at(self, x, y):
         i = 3 * (y * self.width + x)
@@ -115,37 +109,36 @@ def zone_for_hour(hour):
     return f"VMT-{offset}"
 
 
-class HighDpiTest(unittest.TestCase):
+class HighDpiTest(harness.DesktopTestCase):
+    screen = "1280x1024x24"
+    accessibility = False
     shots = {}  # (scale label, hour) -> Image
 
     @classmethod
     def setUpClass(cls):
+        super().setUpClass()
         os.makedirs(OUT, exist_ok=True)
-        with XSession(width=1280, height=1024, dpi=96) as session:
-            for label, scale in SCALES:
-                for hour, suffix in ((5, ""), (22, "-22h")):
-                    path = os.path.join(OUT, f"window-{label}{suffix}.png")
-                    cls.shots[label, hour] = cls.shoot(session, scale, hour, path)
+        for label, scale in SCALES:
+            for hour, suffix in ((5, ""), (22, "-22h")):
+                path = os.path.join(OUT, f"window-{label}{suffix}.png")
+                cls.shots[label, hour] = cls.shoot(scale, hour, path)
 
-    @staticmethod
-    def shoot(session, scale, hour, path):
-        app = session.start([BINARY], {"QT_SCALE_FACTOR": str(scale),
-                                       "TZ": zone_for_hour(hour)})
-        window = session.window_of(app, "Vellomarin")
+    @classmethod
+    def shoot(cls, scale, hour, path):
+        app = cls.desktop.start_app(harness.binary(), env={"QT_SCALE_FACTOR": str(scale),
+                                                           "TZ": zone_for_hour(hour)})
         # "３分後" by the mouse, at its place in this scale, so YOTEI shows a time too.
         # Clicked again until it shows: a click that came before the window was ready
         # for it is lost, and a second click only sets the same alarm anew.
         x, y = (round(c * scale) for c in P5_CENTRE)
 
         def scheduled():
-            session.x("xdotool", "mousemove", "--window", window, str(x), str(y), "click", "1")
-            session.x("import", "-window", window, path)
-            image = Image(path)
+            app.click(x, y)
+            image = Image(app.screenshot(path=path))
             yotei = scaled(VISIBLE["YOTEI"], scale)
             return image if image.width > 1 and image.ink(yotei) else None
         image = wait_for(scheduled, f"the alarm time at {scale}x")
-        app.terminate()
-        app.wait()
+        app.stop()
         return image
 
     def test_window_is_the_design_size_scaled(self):
@@ -215,4 +208,4 @@ class HighDpiTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    harness.main()

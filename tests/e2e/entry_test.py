@@ -3,7 +3,8 @@
 typed and clicked as a person would, on a wall clock started at 10:23:45 by
 libfaketime."""
 
-import vmharness as vm
+import harness
+from harness import wait_for
 
 START = "@2026-12-08 10:23:45"
 LONG_NINES = "9" * 400  # about 1e400: beyond a double, so unusable
@@ -54,51 +55,49 @@ def short(text):
     return text if len(text) <= 24 else f"{text[:10]}...({len(text)} chars)"
 
 
-def try_row(s, typed):
+def try_row(app, typed):
     """Types the row, clicks 設定; returns (YOTEI, P5, the clock's (h, m) before and after)."""
     for box, text in zip(BOXES, typed):
         if text:
-            s.type_into(box, text)
-            s.wait_for(lambda: s.text(box) == text, 60, f"{box} to hold {short(text)!r}")
-    before = vm.parse_time_text(s.text("PANEL"))
-    s.click_control("Settei")
+            app.type_into(box, text)
+            wait_for(lambda: app.text(box) == text, f"{box} to hold {short(text)!r}", 60)
+    before = harness.parse_time_text(app.text("PANEL"))
+    app.click_control("Settei")
     # The click empties every box before it writes anything else.
-    s.wait_for(lambda: all(s.text(b) == "" for b in BOXES), 20, "設定 to empty the boxes")
-    after = vm.parse_time_text(s.text("PANEL"))
-    return s.text("YOTEI"), s.text("P5"), before[:2], after[:2]
+    wait_for(lambda: all(app.text(b) == "" for b in BOXES), "設定 to empty the boxes", 20)
+    after = harness.parse_time_text(app.text("PANEL"))
+    return app.text("YOTEI"), app.text("P5"), before[:2], after[:2]
 
 
-def body(s):
-    s.start_x()
-    s.start_accessibility()
-    s.start_app(faketime=START)
-    s.focus_window()
-
-    failures = []
-    for number, (*typed, expected) in enumerate(ROWS):
-        s.click_control("Cancel")
-        s.wait_for(lambda: s.text("YOTEI") == "" and s.text("P5") == "３分後", 10, "解除")
-        for attempt in range(2):
-            yotei, p5, before, after = try_row(s, typed)
-            if before == after:
-                break
-            # The minute turned during the click: which one it read is unknown; again.
-        h, m = before
-        label = " / ".join(short(t) or "-" for t in typed)
-        if number == 0 and (h, m) != (10, 23):
-            failures.append(f"the first row ran at {h}:{m:02d}, not within 10:23")
-        if expected is None:
-            if (yotei, p5) != ("", "１０分後"):
-                failures.append(f"{label}: expected no alarm and P5 stepped to １０分後, got "
-                                f"YOTEI {yotei!r}, P5 {p5!r}")
-        else:
-            want = expected.format(h=h, m=f"{m:02d}")
-            if (yotei, p5) != (want, "３分後"):
-                failures.append(f"{label}: expected YOTEI {want!r} and P5 ３分後, got "
-                                f"YOTEI {yotei!r}, P5 {p5!r}")
-        s.assert_app_healthy()
-
-    vm.check(not failures, "\n".join(failures))
+class EntryTest(harness.DesktopTestCase):
+    def test_typed_times_set_the_alarm_or_step_the_presets(self):
+        app = self.start_app(faketime=START)
+        app.focus_window()
+        for number, (*typed, expected) in enumerate(ROWS):
+            with self.subTest(" / ".join(short(t) or "-" for t in typed)):
+                for attempt in range(2):
+                    # From 解除 each time: a second click of 設定 on a row with nothing
+                    # usable would step the presets twice.
+                    app.click_control("Cancel")
+                    wait_for(lambda: app.text("YOTEI") == "" and app.text("P5") == "３分後",
+                             "解除", 10)
+                    yotei, p5, before, after = try_row(app, typed)
+                    if before == after:
+                        break
+                    # The minute turned during the click: which one it read is unknown;
+                    # again.
+                h, m = before
+                if number == 0:
+                    with self.subTest("the clock of the first row"):
+                        self.assertEqual((h, m), (10, 23), "the first row ran within 10:23")
+                if expected is None:
+                    # No alarm, and P5 stepped to １０分後.
+                    self.assertEqual((yotei, p5), ("", "１０分後"), "YOTEI, P5")
+                else:
+                    self.assertEqual((yotei, p5), (expected.format(h=h, m=f"{m:02d}"), "３分後"),
+                                     "YOTEI, P5")
+                app.assert_healthy()
 
 
-vm.run(body)
+if __name__ == "__main__":
+    harness.main()

@@ -3,7 +3,8 @@
 the minutes carry over the hour and midnight, "設定" with empty boxes steps the buttons
 up to 50/55 minutes and no further, and "解除" puts them back."""
 
-import vmharness as vm
+import harness
+from harness import wait_for
 
 DAY = "2026-12-08"
 LEAD = 3  # seconds the faked clock starts early, so the click lands on the row's time
@@ -27,68 +28,61 @@ STEP_ROWS = [
     (6, "５０分後", "５５分後"),
     (7, "５０分後", "５５分後"),
 ]
+START = (9, 58, 30)
 
 
 def faked_start(hms):
-    h, m, s = vm.add_seconds(hms, -LEAD)
+    h, m, s = harness.add_seconds(hms, -LEAD)
     # The day before midnight's rows does not matter: only the time of day is shown.
     return f"@{DAY} {h:02d}:{m:02d}:{s:02d}"
 
 
-def click_at(s, hms, button):
+def click_at(app, hms, button):
     """Clicks `button` while the clock shows hms; returns YOTEI once it is written."""
-    s.wait_for_panel(hms)
-    s.click_control(button)
-    return s.wait_for(lambda: s.text("YOTEI"), 10, f"YOTEI after clicking {button}")
+    app.wait_for_panel(hms)
+    app.click_control(button)
+    return wait_for(lambda: app.text("YOTEI"), f"YOTEI after clicking {button}", 10)
 
 
-def body(s):
-    s.start_x()
-    s.start_accessibility()
+class QuickSetTest(harness.DesktopTestCase):
+    def test_minutes_carry_over_the_hour_and_midnight(self):
+        for clock, button, expected in CARRY_ROWS:
+            with self.subTest(button=button, clock=harness.time_text(*clock)):
+                app = self.start_app(faketime=faked_start(clock))
+                self.assertEqual(click_at(app, clock, button), expected, "YOTEI")
+                app.assert_healthy()
+                app.stop()
 
-    failures = []
-    for clock, button, expected in CARRY_ROWS:
-        s.start_app(faketime=faked_start(clock))
-        got = click_at(s, clock, button)
-        if got != expected:
-            failures.append(f"{button} at {vm.time_text(*clock)}: YOTEI {got!r}, "
-                            f"expected {expected!r}")
-        s.assert_app_healthy()
-        s.stop_app()
+    def test_settei_with_empty_boxes_steps_the_presets_up_to_50_and_55(self):
+        app = self.start_app(faketime=faked_start(START))
+        for clicks, p5, p10 in STEP_ROWS:
+            with self.subTest(clicks=clicks):
+                before = app.texts("P5", "P10")
+                app.click_control("Settei")
+                if (before["P5"], before["P10"]) != (p5, p10):
+                    wait_for(lambda: app.text("P5") != before["P5"],
+                             f"P5 to change on click {clicks}", 10)
+                else:
+                    # At the top nothing changes; a later click proves this one was handled.
+                    app.click_control("Hou")
+                    wait_for(lambda: app.focused() == ["Hou"], "the focus to reach Hou", 10)
+                self.assertEqual(app.texts("P5", "P10", "YOTEI"),
+                                 {"P5": p5, "P10": p10, "YOTEI": ""})
+        app.assert_healthy()
 
-    # The presets: 設定 with empty boxes, then the top preset across the hour, then 解除.
-    start = (9, 58, 30)
-    s.start_app(faketime=faked_start(start))
-    for clicks, p5, p10 in STEP_ROWS:
-        before = s.texts("P5", "P10")
-        s.click_control("Settei")
-        if (before["P5"], before["P10"]) != (p5, p10):
-            s.wait_for(lambda: s.text("P5") != before["P5"], 10, f"P5 to change on click {clicks}")
-        else:
-            # At the top nothing changes; a later click proves this one was handled.
-            s.click_control("Hou")
-            s.wait_for(lambda: s.focused() == "Hou", 10, "the focus to reach Hou")
-        got = s.texts("P5", "P10", "YOTEI")
-        if got != {"P5": p5, "P10": p10, "YOTEI": ""}:
-            failures.append(f"after {clicks} clicks of 設定 with empty boxes: {got}")
-
-    s.stop_app()
-    s.start_app(faketime=faked_start(start))
-    for _ in range(5):
-        s.click_control("Settei")
-    s.wait_for(lambda: s.text("P5") == "５０分後", 10, "P5 to read ５０分後")
-    got = click_at(s, start, "P10")
-    if got != "10時53分30秒":
-        failures.append(f"P10 at level ５５分後 at 9時58分30秒: YOTEI {got!r}")
-
-    s.click_control("Cancel")
-    s.wait_for(lambda: s.text("YOTEI") == "", 10, "解除 to clear YOTEI")
-    got = s.texts("P5", "P10")
-    if got != {"P5": "３分後", "P10": "５分後"}:
-        failures.append(f"解除 left the buttons as {got}")
-    s.assert_app_healthy()
-
-    vm.check(not failures, "\n".join(failures))
+    def test_top_preset_sets_55_minutes_and_cancel_puts_the_buttons_back(self):
+        app = self.start_app(faketime=faked_start(START))
+        for _ in range(5):
+            app.click_control("Settei")
+        wait_for(lambda: app.text("P5") == "５０分後", "P5 to read ５０分後", 10)
+        self.assertEqual(click_at(app, START, "P10"), "10時53分30秒",
+                         "P10 at level ５５分後 at 9時58分30秒")
+        app.click_control("Cancel")
+        wait_for(lambda: app.text("YOTEI") == "", "解除 to clear YOTEI", 10)
+        self.assertEqual(app.texts("P5", "P10"), {"P5": "３分後", "P10": "５分後"},
+                         "the buttons after 解除")
+        app.assert_healthy()
 
 
-vm.run(body)
+if __name__ == "__main__":
+    harness.main()

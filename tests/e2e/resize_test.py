@@ -2,11 +2,12 @@
 """Made larger, the window keeps every control where it was: the same places through
 AT-SPI, and the same pixels in the top-left 201x175 (the clock itself aside)."""
 
-import vmharness as vm
+import harness
+from harness import wait_for
 
-NAMES = list(vm.CONTROLS) + list(vm.FRAMED_LABELS)
+NAMES = list(harness.CONTROLS) + list(harness.FRAMED_LABELS)
 SIZES = [(202, 176), (320, 240), (480, 360)]
-CLOCK_AREA = vm.CONTROLS["Picture1"][1]
+CLOCK_AREA = harness.CONTROLS["Picture1"][1]
 
 
 def differing_pixels(a, b, skip):
@@ -14,8 +15,8 @@ def differing_pixels(a, b, skip):
     (wa, _, da), (wb, _, db) = a, b
     sx, sy, sw, sh = skip
     count = 0
-    for y in range(vm.CLIENT_SIZE[1]):
-        for x in range(vm.CLIENT_SIZE[0]):
+    for y in range(harness.CLIENT_SIZE[1]):
+        for x in range(harness.CLIENT_SIZE[0]):
             if sx <= x < sx + sw and sy <= y < sy + sh:
                 continue
             i, j = (y * wa + x) * 3, (y * wb + x) * 3
@@ -24,33 +25,28 @@ def differing_pixels(a, b, skip):
     return count
 
 
-def body(s):
-    s.start_x()
-    s.start_accessibility()
-    s.start_app(faketime="@2026-12-08 08:00:00")
-    before = {n: s.relative_extents(n) for n in NAMES}
-    shot = s.pixels(s.screenshot("resize-201x175"))
-    failures = []
-    for w, h in SIZES:
-        s.run_tool(["xdotool", "windowsize", "--sync", s.window, str(w), str(h)])
-        info = s.wait_for(lambda: (lambda i: i if (int(i["Width"]), int(i["Height"])) == (w, h)
-                                   else None)(s.window_info()), 10, f"the window at {w}x{h}")
-        vm.check(info, "resized")
-        # The children were mapped by place before; they must still be found there.
-        s._find_controls()
-        after = {n: s.relative_extents(n) for n in NAMES}
-        moved = {n: (before[n], after[n]) for n in NAMES if before[n] != after[n]}
-        if moved:
-            failures.append(f"at {w}x{h} these moved: {moved}")
-        bigger = s.pixels(s.screenshot(f"resize-{w}x{h}"))
-        if (bigger[0], bigger[1]) != (w, h):
-            failures.append(f"screenshot at {w}x{h} is {bigger[0]}x{bigger[1]}")
-            continue
-        changed = differing_pixels(shot, bigger, CLOCK_AREA)
-        if changed:
-            failures.append(f"at {w}x{h}, {changed} pixels of the top-left 201x175 changed")
-    s.assert_app_healthy()
-    vm.check(not failures, "\n".join(failures))
+class ResizeTest(harness.DesktopTestCase):
+    def test_controls_keep_their_places_when_the_window_grows(self):
+        app = self.start_app(faketime="@2026-12-08 08:00:00")
+        before = {n: app.relative_extents(n) for n in NAMES}
+        shot = harness.rgb(app.screenshot("resize-201x175"))
+        for w, h in SIZES:
+            with self.subTest(size=f"{w}x{h}"):
+                app.run_tool(["xdotool", "windowsize", "--sync", app.window, str(w), str(h)])
+                wait_for(lambda: (int(app.window_info()["Width"]),
+                                  int(app.window_info()["Height"])) == (w, h),
+                         f"the window at {w}x{h}", 10)
+                # The children were mapped by place before; they must still be found there.
+                app.find_controls()
+                after = {n: app.relative_extents(n) for n in NAMES}
+                self.assertEqual({n: (before[n], after[n]) for n in NAMES
+                                  if before[n] != after[n]}, {}, "these moved")
+                bigger = harness.rgb(app.screenshot(f"resize-{w}x{h}"))
+                self.assertEqual(bigger[:2], (w, h), "screenshot size")
+                self.assertEqual(differing_pixels(shot, bigger, CLOCK_AREA), 0,
+                                 "pixels of the top-left 201x175 changed")
+        app.assert_healthy()
 
 
-vm.run(body)
+if __name__ == "__main__":
+    harness.main()

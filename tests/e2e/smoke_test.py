@@ -3,7 +3,7 @@
 
 import re
 
-import vmharness as vm
+import harness
 
 
 def icon_sizes(xprop_output):
@@ -11,33 +11,43 @@ def icon_sizes(xprop_output):
     return [(int(w), int(h)) for w, h in re.findall(r"Icon \((\d+) x (\d+)\)", xprop_output)]
 
 
-def body(s):
-    s.start_x()
-    s.start_accessibility()
-    s.start_app()
+class SmokeTest(harness.DesktopTestCase):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        # Every test only looks: one program serves them all.
+        cls.app = cls.desktop.start_app(harness.binary())
 
-    info = s.window_info()
-    vm.check(info.get("xwininfo", "").endswith('"Vellomarin"'),
-             f"window title: {info.get('xwininfo')}")
-    size = (int(info["Width"]), int(info["Height"]))
-    vm.check(size == vm.CLIENT_SIZE, f"client area is {size}, not {vm.CLIENT_SIZE}")
+    def tearDown(self):
+        self.app.assert_healthy()
 
-    icon = s.run_tool(["xprop", "-id", s.window, "_NET_WM_ICON"])
-    vm.check((32, 32) in icon_sizes(icon),
-             f"_NET_WM_ICON has no 32x32 image; it lists {icon_sizes(icon)}: {icon[:200]}")
+    def test_window_has_its_title_and_client_size(self):
+        info = self.app.window_info()
+        self.assertTrue(info.get("xwininfo", "").endswith('"Vellomarin"'),
+                        f"window title: {info.get('xwininfo')}")
+        self.assertEqual((int(info["Width"]), int(info["Height"])), harness.CLIENT_SIZE,
+                         "client area")
 
-    panel = s.text("PANEL")
-    vm.check(vm.parse_time_text(panel) is not None, f"PANEL shows {panel!r}, not a time")
-    vm.check(s.text("YOTEI") == "", f"YOTEI starts as {s.text('YOTEI')!r}")
-    captions = s.texts("P5", "P10", "Cancel", "Settei", "Ji", "Fun", "Byou")
-    vm.check(captions == {"P5": "３分後", "P10": "５分後", "Cancel": "解除", "Settei": "設定",
-                          "Ji": "時", "Fun": "分", "Byou": "秒"}, f"captions: {captions}")
+    def test_window_has_a_32x32_icon(self):
+        icon = self.app.run_tool(["xprop", "-id", self.app.window, "_NET_WM_ICON"])
+        self.assertIn((32, 32), icon_sizes(icon), f"_NET_WM_ICON: {icon[:200]}")
 
-    shot = s.screenshot("window")
-    w, h, _ = s.pixels(shot)
-    vm.check((w, h) == vm.CLIENT_SIZE, f"screenshot is {w}x{h}")
-    print(f"screenshot: {shot}")
-    s.assert_app_healthy()
+    def test_clock_shows_a_time_and_nothing_is_scheduled(self):
+        panel = self.app.text("PANEL")
+        self.assertIsNotNone(harness.parse_time_text(panel), f"PANEL shows {panel!r}, not a time")
+        self.assertEqual(self.app.text("YOTEI"), "", "YOTEI at start")
+
+    def test_captions(self):
+        self.assertEqual(self.app.texts("P5", "P10", "Cancel", "Settei", "Ji", "Fun", "Byou"),
+                         {"P5": "３分後", "P10": "５分後", "Cancel": "解除", "Settei": "設定",
+                          "Ji": "時", "Fun": "分", "Byou": "秒"})
+
+    def test_screenshot_is_the_client_area(self):
+        shot = self.app.screenshot("window")
+        w, h, _ = harness.rgb(shot)
+        self.assertEqual((w, h), harness.CLIENT_SIZE, "screenshot")
+        print(f"screenshot: {shot}")
 
 
-vm.run(body)
+if __name__ == "__main__":
+    harness.main()

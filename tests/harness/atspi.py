@@ -1,0 +1,116 @@
+"""The window's controls as a screen reader finds them on the AT-SPI bus.
+
+AT-SPI does not carry Qt's object names, so each control is named by its role and its
+place in the window: a control missing from its place, or in the wrong role, fails the
+test instead of being looked up by what it says."""
+
+import time
+import warnings
+
+from .waiting import Timeout
+
+# Pixel rectangles in the client area, and the AT-SPI role each control shows as.
+CONTROLS = {
+    "Settei": ("push button", (8, 144, 185, 25)),
+    "Sec": ("text", (136, 112, 33, 24)),
+    "Min": ("text", (72, 112, 33, 24)),
+    "Hou": ("text", (8, 112, 33, 24)),
+    "Cancel": ("push button", (136, 80, 57, 25)),
+    "Picture2": ("frame", (48, 48, 145, 25)),
+    "Picture1": ("frame", (8, 8, 185, 33)),
+    "P10": ("push button", (72, 80, 57, 25)),
+    "P5": ("push button", (8, 80, 57, 25)),
+    "Ji": ("label", (40, 120, 33, 17)),
+    "Fun": ("label", (104, 120, 33, 17)),
+    "Byou": ("label", (168, 120, 33, 17)),
+}
+# The labels that sit inside a picture box rather than on the window: the box, and
+# where the label starts in the window.
+FRAMED_LABELS = {"PANEL": ("Picture1", (10, 10)), "YOTEI": ("Picture2", (50, 50))}
+CLIENT_SIZE = (201, 175)
+
+_pyatspi = None
+
+
+def pyatspi():
+    """The module, loaded on first use: libatspi reads the bus's address from the
+    environment then, so only once the desktop's bus is up."""
+    global _pyatspi
+    if _pyatspi is None:
+        # pyatspi's own calls into libatspi warn of deprecation; not ours to fix.
+        warnings.filterwarnings("ignore", category=DeprecationWarning, module="pyatspi")
+        warnings.filterwarnings("ignore", category=ImportWarning)
+        import pyatspi as module
+        _pyatspi = module
+    return _pyatspi
+
+
+def extents(acc):
+    e = acc.queryComponent().getExtents(pyatspi().DESKTOP_COORDS)
+    return (e.x, e.y, e.width, e.height)
+
+
+def _descendants(acc, role):
+    for i in range(acc.childCount):
+        child = acc.getChildAtIndex(i)
+        if child.getRoleName() == role:
+            yield child
+        yield from _descendants(child, role)
+
+
+class MissingControl(AssertionError):
+    pass
+
+
+def _map(window):
+    wx, wy, _, _ = extents(window)
+    found = {"window": window}
+    placed = []
+    for i in range(window.childCount):
+        child = window.getChildAtIndex(i)
+        x, y, w, h = extents(child)
+        placed.append((child.getRoleName(), (x - wx, y - wy, w, h), child))
+    for name, (role, rect) in CONTROLS.items():
+        match = [c for r, e, c in placed if r == role and e == rect]
+        if len(match) != 1:
+            seen = ", ".join(f"{r} {e}" for r, e, _ in placed)
+            raise MissingControl(f"expected one {role} at {rect} for {name}; the window has: "
+                                 f"{seen}")
+        found[name] = match[0]
+    for name, (frame, origin) in FRAMED_LABELS.items():
+        labels = list(_descendants(found[frame], "label"))
+        if len(labels) != 1:
+            raise MissingControl(f"expected one label in {frame}, found {len(labels)}")
+        x, y, _, _ = extents(labels[0])
+        if (x - wx, y - wy) != origin:
+            raise MissingControl(f"{name} starts at {(x - wx, y - wy)}, not {origin}")
+        found[name] = labels[0]
+    return found
+
+
+def find_controls(pid, timeout=60):
+    """{name: accessible} of the window of the program with process id `pid`, and
+    "window" for the window itself; waits for them to appear."""
+    deadline = time.monotonic() + timeout
+    last = "no accessible application for the program"
+    while time.monotonic() < deadline:
+        app = _application(pid)
+        if app is not None and app.childCount > 0:
+            try:
+                return _map(app.getChildAtIndex(0))
+            except MissingControl as e:
+                last = str(e)
+        time.sleep(0.1)
+    raise Timeout(f"the window's controls were not found through AT-SPI: {last}")
+
+
+def _application(pid):
+    desktop = pyatspi().Registry.getDesktop(0)
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        try:
+            if app is not None and app.get_process_id() == pid:
+                return app
+        except Exception:  # an application that went away while listed
+            continue
+    return None

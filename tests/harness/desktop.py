@@ -1,0 +1,254 @@
+"""One private desktop: an X server (Xvfb) or a headless Weston, a session bus with the
+AT-SPI bus on it, a PulseAudio with a null sink, and the program. Each is started on
+request; close() ends everything started, and is safe to call more than once.
+
+Nothing is taken from the desktop the tests were started from: each desktop has its own
+home, runtime folder, display and buses.
+"""
+
+import glob
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+from .app import App
+from .processes import Processes, adopt_orphans, need, read_line
+from .waiting import Timeout, wait_for
+
+AT_SPI_BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
+WAYLAND_SOCKET = "wayland-vellomarin"
+
+
+def _libfaketime():
+    found = sorted(glob.glob("/usr/lib/*/faketime/libfaketimeMT.so.1"))
+    if not found:
+        raise unittest.SkipTest("libfaketime is not installed (Debian package libfaketime)")
+    return found[0]
+
+
+def _asan_runtime(binary):
+    """An ASan build must have its runtime first among the preloaded libraries."""
+    needed = subprocess.run(["ldd", str(binary)], capture_output=True, text=True).stdout
+    m = re.search(r"libasan\.so\.\d+ => (\S+)", needed)
+    return m.group(1) if m else None
+
+
+class Desktop:
+    _open = set()  # for close_all(), when a run is stopped outright
+
+    def __init__(self, name, build_dir=None):
+        """Logs go to <build_dir>/e2e-logs/<name>/ and screenshots to
+        <build_dir>/e2e-screenshots/; without a build folder, nothing is kept."""
+        self.name = name
+        self.tmp = Path(tempfile.mkdtemp(prefix=f"vellomarin-{name}-"))
+        self.runtime = self.tmp / "runtime"
+        self.runtime.mkdir(mode=0o700)
+        (self.tmp / "home").mkdir()
+        kept = Path(build_dir) if build_dir else self.tmp
+        self.shots = kept / "e2e-screenshots"
+        self.logs = kept / "e2e-logs" / name
+        shutil.rmtree(self.logs, ignore_errors=True)
+        self.logs.mkdir(parents=True, exist_ok=True)
+        self.shots.mkdir(parents=True, exist_ok=True)
+        client_conf = self.tmp / "client.conf"
+        client_conf.write_text("autospawn = no\n")
+        self.env = {
+            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+            "HOME": str(self.tmp / "home"),
+            "XDG_RUNTIME_DIR": str(self.runtime),
+            "TZ": "UTC",
+            "LANG": "C.UTF-8",
+            "LC_ALL": "C.UTF-8",
+            # No sound server unless this desktop starts one, and none spawned behind it.
+            "PULSE_SERVER": f"unix:{self.tmp}/no-pulse",
+            "PULSE_CLIENTCONFIG": str(client_conf),
+            # Marks everything started here, so that orphans are known as ours.
+            "VELLOMARIN_DESKTOP": str(self.tmp),
+        }
+        self.procs = Processes(self.logs, f"VELLOMARIN_DESKTOP={self.tmp}")
+        self.display = None
+        self.wayland_display = None
+        self.pulse_server = None
+        self.accessibility = False
+        self.app = None
+        Desktop._open.add(self)
+
+    # ------------------------------------------------------------ display servers
+
+    def start_x(self, screen="1024x768x24", dpi=96):
+        """Xvfb on a free display; `dpi` None leaves Xvfb's own."""
+        need("Xvfb", "xvfb")
+        read_fd, write_fd = os.pipe()
+        try:
+            self.procs.spawn("Xvfb", ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+                                      screen] + (["-dpi", str(dpi)] if dpi else [])
+                             + ["-nolisten", "tcp", "-noreset"], self.env,
+                             pass_fds=(write_fd,))
+        finally:
+            os.close(write_fd)
+        self.display = ":" + read_line(read_fd, 30, "Xvfb")
+        self.env["DISPLAY"] = self.display
+
+    def start_weston(self, xwayland=False):
+        """A headless Weston drawing in memory; with `xwayland`, an X server on it too,
+        whose display replaces any other for the program."""
+        need("weston", "weston")
+        argv = ["weston", "--backend=headless-backend.so", "--use-pixman",
+                f"--socket={WAYLAND_SOCKET}"]
+        if xwayland:
+            need("Xwayland", "xwayland")
+            argv.append("--xwayland")
+        proc = self.procs.spawn("weston", argv, self.env)
+        log = self.logs / "weston.log"
+
+        def up():
+            if proc.poll() is not None:
+                raise RuntimeError(f"weston exited ({proc.returncode}): "
+                                   f"{log.read_text(errors='replace')[-2000:]}")
+            if not (self.runtime / WAYLAND_SOCKET).exists():
+                return None
+            if not xwayland:
+                return True
+            # Weston picks a free display and starts Xwayland on the first client.
+            return re.search(r"xserver listening on display (:\d+)",
+                             log.read_text(errors="replace"))
+
+        ready = wait_for(up, "weston to listen")
+        self.wayland_display = WAYLAND_SOCKET
+        self.env["WAYLAND_DISPLAY"] = WAYLAND_SOCKET
+        if xwayland:
+            self.display = ready.group(1)
+            self.env["DISPLAY"] = self.display
+
+    # ------------------------------------------------------------ buses
+
+    def start_session_bus(self):
+        need("dbus-daemon", "dbus-daemon")
+        # Services it activates (the AT-SPI launcher) are orphaned by the daemon.
+        adopt_orphans()
+        read_fd, write_fd = os.pipe()
+        try:
+            self.procs.spawn("dbus-session", ["dbus-daemon", "--session", "--nofork",
+                                              "--nosyslog", f"--print-address={write_fd}",
+                                              f"--address=unix:dir={self.runtime}"],
+                             self.env, pass_fds=(write_fd,))
+        finally:
+            os.close(write_fd)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = read_line(read_fd, 30, "dbus-daemon")
+
+    def start_accessibility(self):
+        """The AT-SPI bus, as a desktop session has it, and this process pointed at it.
+
+        The session bus starts at-spi-bus-launcher itself, by activation, when asked
+        for the bus's address: then there is only ever one launcher, since the bus
+        starts a service once and holds every caller until it is up. A launcher
+        started here beside the bus's service file races with it: anything that asks
+        for the address before it has taken its name gets a second launcher."""
+        need(AT_SPI_BUS_LAUNCHER, "at-spi2-core")
+        need("dbus-send", "dbus-bin")
+        try:
+            import gi
+            gi.require_version("Atspi", "2.0")
+        except (ImportError, ValueError) as e:
+            raise unittest.SkipTest(f"AT-SPI for Python is missing (Debian package "
+                                    f"python3-pyatspi, run with Debian's /usr/bin/python3): "
+                                    f"{e}")
+        if "DBUS_SESSION_BUS_ADDRESS" not in self.env:
+            self.start_session_bus()
+        probes = []
+
+        def bus_address():
+            probes.append(subprocess.run(["dbus-send", "--session", "--print-reply",
+                                          "--dest=org.a11y.Bus", "/org/a11y/bus",
+                                          "org.a11y.Bus.GetAddress"],
+                                         env=self.env, capture_output=True, text=True))
+            return probes[-1].returncode == 0
+
+        try:
+            wait_for(bus_address, "the AT-SPI bus")
+        except Timeout as e:
+            raise Timeout(f"{e}: {probes[-1].stderr.strip()}")
+        # libatspi reads these when it is first loaded, so only now; one desktop with
+        # AT-SPI per process.
+        os.environ.update(self.env)
+        self.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        self.accessibility = True
+
+    # ------------------------------------------------------------ sound
+
+    def start_pulseaudio(self, sink="vm", realtime=False):
+        """A private sound server with one null sink; skips when none can run here.
+        `realtime` leaves the server its default real-time scheduling."""
+        need("pulseaudio", "pulseaudio")
+        need("pactl", "pulseaudio-utils")
+        socket = self.tmp / "pulse.sock"
+        env = dict(self.env, PULSE_RUNTIME_PATH=str(self.runtime / "pulse"),
+                   PULSE_STATE_PATH=str(self.tmp / "pulse-state"))
+        env.pop("PULSE_SERVER")
+        # -n loads no default script, so no sound card is opened; the socket takes
+        # clients without a cookie.
+        proc = self.procs.spawn("pulseaudio", [
+            "pulseaudio", "-n", "--daemonize=no", "--system=no", "--use-pid-file=no",
+            "--exit-idle-time=-1", "--disallow-exit", "--log-target=stderr"]
+            + ([] if realtime else ["--realtime=no", "--high-priority=no"])
+            + ["-L", f"module-null-sink sink_name={sink} rate=44100 channels=2",
+               "-L", f"module-native-protocol-unix socket={socket} auth-anonymous=1"], env)
+        self.env["PULSE_SERVER"] = f"unix:{socket}"
+
+        def answers():
+            if proc.poll() is not None:
+                log = (self.logs / "pulseaudio.log").read_text(errors="replace")
+                raise unittest.SkipTest(f"PulseAudio cannot run on this machine (exit "
+                                        f"{proc.returncode}): {log.strip()[-600:]}")
+            return subprocess.run(["pactl", "info"], env=self.env,
+                                  capture_output=True).returncode == 0
+
+        try:
+            wait_for(answers, "PulseAudio to answer", 20)
+        except Timeout as e:
+            raise unittest.SkipTest(f"PulseAudio started but did not answer: {e}")
+        self.pulse_server = self.env["PULSE_SERVER"]
+
+    # ------------------------------------------------------------ the program
+
+    def start_app(self, binary, faketime=None, env=None, settle=True):
+        """Starts the program and returns it once its window is up (and, with an
+        AT-SPI bus, once its controls are found there). `faketime` is a libfaketime
+        time such as '@2026-12-08 09:58:30'; `env` adds to the desktop's."""
+        env = dict(self.env, **(env or {}))
+        if faketime:
+            # The library itself rather than the faketime wrapper, which would run the
+            # program as its child, under another pid than the one started here.
+            env["LD_PRELOAD"] = ":".join(filter(None, [_asan_runtime(binary),
+                                                       _libfaketime()]))
+            env["FAKETIME"] = faketime
+            # Qt's timers keep to the real monotonic clock; only the wall clock is faked.
+            env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
+            env["FAKETIME_NO_CACHE"] = "1"
+        process = self.procs.spawn("vellomarin", [str(binary)], env)
+        self.app = App(self, process, self.logs / "vellomarin.log")
+        self.app.wait_until_shown(settle)
+        return self.app
+
+    # ------------------------------------------------------------ the end
+
+    def record_failure(self, label):
+        if self.app:
+            self.app.record_failure(label)
+        print(f"logs: {self.logs}", file=sys.stderr)
+
+    def close(self):
+        self.procs.close()
+        self.app = None
+        shutil.rmtree(self.tmp, ignore_errors=True)
+        Desktop._open.discard(self)
+
+    @classmethod
+    def close_all(cls):
+        for desktop in list(cls._open):
+            desktop.close()
