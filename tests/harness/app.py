@@ -130,6 +130,16 @@ class App:
         self.run_tool(["import", "-window", self.window, str(path)])
         return path
 
+    # ------------------------------------------------------------ AT-SPI: act
+
+    # As a screen reader acts, and where no input can be sent over X (Xwayland cannot
+    # take XTEST input without a seat on a headless Weston).
+    def set_text(self, box, text):
+        self.controls[box].queryEditableText().setTextContents(text)
+
+    def press(self, button):
+        self.controls[button].queryAction().doAction(0)
+
     # ------------------------------------------------------------ AT-SPI: read
 
     def text(self, name):
