@@ -10,7 +10,7 @@ build_pkgs=(cmake make ninja-build g++ pkg-config qt6-base-dev libgl-dev libcanb
             librsvg2-bin fonts-ipafont-mincho)
 run_pkgs=(libcanberra-pulse sound-theme-freedesktop qt6-wayland)
 test_pkgs=(libgtest-dev xvfb x11-utils xdotool imagemagick pulseaudio
-           pulseaudio-utils sox faketime at-spi2-core python3-pyatspi
+           pulseaudio-utils sox faketime at-spi2-core python3-pyatspi python3-xlib
            clang-14 libfuzzer-14-dev libclang-rt-14-dev libbenchmark-dev
            desktop-file-utils appstream dpkg-dev lintian file man-db dbus
            dbus-daemon dbus-bin libfaketime weston xwayland)
