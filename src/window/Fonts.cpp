@@ -15,6 +15,13 @@ QFont MinchoFont(qreal points) {
     font.setItalic(false);
     font.setUnderline(false);
     font.setStrikeOut(false);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+QFont DefaultFontUnhinted() {
+    QFont font;
+    font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
 
