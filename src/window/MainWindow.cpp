@@ -6,6 +6,7 @@
 #include "core/clock/ClockHandlers.h"
 #include "qt/PhasedTimer.h"
 #include "qt/QtPlatform.h"
+#include "window/ClockLabel.h"
 #include "window/Fonts.h"
 #include "window/NoImeLineEdit.h"
 #include "window/PictureBox.h"
@@ -48,9 +49,13 @@ template <typename T> T* named(T* widget, const char* name, const QRect& geometr
     return widget;
 }
 
+template <typename Label = QLabel>
 QLabel* label(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
               qreal points) {
-    auto* l = named(new QLabel(caption, parent), name, geometry);
+    auto* l = named(new Label(parent), name, geometry);
+    l->setText(caption);
+    // A label never grows to fit its text; fixed, a new text also asks no re-layout.
+    l->setFixedSize(geometry.size());
     l->setFont(MinchoFont(points));
     l->setAlignment(Qt::AlignCenter);
     l->setAutoFillBackground(true); // opaque, as every label is
@@ -150,7 +155,8 @@ void MainWindow::createControls() {
     auto* picture2 = named(new PictureBox(this), "Picture2", fromTwips(720, 720, 2175, 375));
     auto* yotei = label(picture2->client(), "YOTEI", QString(), fromTwips(0, 0, 2175, 375), 14.25);
     auto* picture1 = named(new PictureBox(this), "Picture1", fromTwips(120, 120, 2775, 495));
-    auto* panel = label(picture1->client(), "PANEL", QString(), fromTwips(0, 0, 2775, 495), 20.25);
+    auto* panel = label<ClockLabel>(picture1->client(), "PANEL", QString(),
+                                    fromTwips(0, 0, 2775, 495), 20.25);
     // The labels run under their box's right and bottom border; centre their text in the
     // part that shows, or a clock from 10時 on loses the edge of its 秒 to the border.
     for (auto [box, l] : {std::pair{picture1, panel}, std::pair{picture2, yotei}})
