@@ -14,8 +14,11 @@
 #include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
+#include <QResource>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -113,6 +116,19 @@ void describeControls(QWidget* window) {
             ->setAccessibleDescription(QString::fromUtf16(text));
 }
 
+// The icon from its raw pixels (made from the PNG at build time); reading the PNG here
+// would load every image-format plug-in to ask it.
+QIcon windowIcon32() {
+    constexpr int kSide = 32;
+    const QResource pixels(QStringLiteral(":/icons/vellomarin-32.argb32"));
+    if (pixels.uncompressedSize() != kSide * kSide * 4)
+        return {};
+    const QByteArray data = pixels.uncompressedData();
+    const QImage image(reinterpret_cast<const uchar*>(data.constData()), kSide, kSide, kSide * 4,
+                       QImage::Format_ARGB32_Premultiplied);
+    return QIcon(QPixmap::fromImage(image.copy()));
+}
+
 // A plain top-level QWidget is announced as a filler; this one is the program's window.
 QAccessibleInterface* windowAccessible(const QString& className, QObject* object) {
     if (className == QLatin1String("vellomarin::MainWindow") && object && object->isWidgetType())
@@ -130,7 +146,7 @@ MainWindow::MainWindow(std::function<void()> beep, QWidget* parent) : QWidget(pa
     (void)factoryInstalled;
     setObjectName(QStringLiteral("Vellomarin"));
     setWindowTitle(QStringLiteral("Vellomarin"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/vellomarin-32.png")));
+    setWindowIcon(windowIcon32());
     resize(kClientSize);
 
     createControls();
