@@ -193,6 +193,16 @@ def proc_memory(pid):
     return rss, pss
 
 
+def proc_private_dirty(pid):
+    """Private_Dirty in KiB, from /proc/pid/smaps_rollup: the pages only this process
+    holds and has written, which no other process shares and nothing can drop."""
+    with open(f"/proc/{pid}/smaps_rollup") as f:
+        for line in f:
+            if line.startswith("Private_Dirty:"):
+                return int(line.split()[1])
+    return None
+
+
 # --- the phases ----------------------------------------------------------------------
 
 def handler_bench(build):
@@ -214,13 +224,16 @@ def handler_bench(build):
 def startup(build, servers, runs):
     log(f"start-up, {runs} runs each of vellomarin and xclock (one warm-up each not counted)")
     env = servers.env()
-    results = {"vellomarin": {"map": [], "shown": []}, "xclock": {"map": [], "shown": []}}
     commands = {"vellomarin": [f"{build}/src/app/vellomarin"],
-                "xclock": ["xclock", "-digital", "-update", "1"]}
+                "xclock": ["xclock", "-digital", "-update", "1"],
+                "bare_window": [f"{build}/bench/bare_window"]}
+    results = {who: {"map": [], "shown": []} for who in commands}
     errors = []
     for i in range(runs + 1):
         for who, command in commands.items():
-            samples, info = run_program([f"{build}/bench/startup_probe", who] + command, env, 30)
+            # The bare window counts as drawn, as xclock does, once a second colour shows.
+            mode = "vellomarin" if who == "vellomarin" else "xclock"
+            samples, info = run_program([f"{build}/bench/startup_probe", mode] + command, env, 30)
             if "error" in info:
                 errors.append(f"{who}: {info['error']}")
             if i == 0:
@@ -263,6 +276,7 @@ def watch(build, servers, seconds):
         t0, cpu0, tasks0 = before[name]
         elapsed = t1 - t0
         rss, pss = proc_memory(p.pid)
+        private_dirty = proc_private_dirty(p.pid)
         parts = proc_memory_parts(p.pid)
         switches = {}
         ns = 0
@@ -276,6 +290,7 @@ def watch(build, servers, seconds):
             "wakeups": sum(switches.values()) / elapsed,
             "threads": {k: v / elapsed for k, v in switches.items()},
             "rss": rss / 1024, "pss": pss / 1024, "elapsed": elapsed, "parts": parts,
+            "private_dirty": private_dirty / 1024,
         }
     for p in procs.values():
         p.terminate()
@@ -299,6 +314,18 @@ def timing(build, servers, seconds, trials):
     log(f"detection and first beep, {trials} trials")
     out["detect"] = run_program([f"{build}/bench/timing_bench", "detect", str(trials)], env,
                                 trials * 6 + 30)
+    return out
+
+
+def damage_lag(build, servers, seconds):
+    """From each wall-clock second to the X server's first report of drawing into the
+    clock's area (XDamage), for the real binary and for xclock, one after the other."""
+    out = {}
+    for who, command in (("vellomarin", [f"{build}/src/app/vellomarin"]),
+                         ("xclock", ["xclock", "-digital", "-update", "1"])):
+        log(f"repaint lag seen through XDamage, {seconds} s of {who}")
+        out[who] = run_program([f"{build}/bench/damage_probe", who, str(seconds)] + command,
+                               servers.env(), seconds + 30)
     return out
 
 
@@ -408,6 +435,7 @@ def main():
         starts, start_errors = startup(build, servers, start_runs)
         watched = watch(build, servers, seconds)
         timed = timing(build, servers, lag_seconds, trials)
+        damaged = damage_lag(build, servers, seconds)
         beeped = beeps(build, servers, ring_ticks)
         load_end = load_average()
     finally:
@@ -435,6 +463,24 @@ def main():
                        f"{info.get(f'wrong_second_{phase}', '?')} ticks showing another second; "
                        f"load {info.get(f'load_before_{phase}', '?')} -> "
                        f"{info.get(f'load_after_{phase}', '?')}")
+
+    # repaint lag seen from outside
+    xclock_lag = damaged["xclock"][0].get("lag", [])
+    for who in ("vellomarin", "xclock"):
+        samples, info = damaged[who]
+        lag = samples.get("lag", [])
+        is_peer = who == "xclock"
+        label = "vellomarin: second -> PANEL drawn" if not is_peer else \
+            "peer: xclock -digital -update 1: second -> drawn"
+        t.dist("repaint lag (XDamage)", label, lag, "ms", "" if is_peer else "med<=2",
+               None if is_peer else (lambda v: statistics.median(v) <= 2),
+               None if is_peer or not xclock_lag else statistics.median(xclock_lag))
+        if lag:
+            t.value("repaint lag (XDamage)", f"  {who}: p90", percentile(lag, 90), "ms")
+        t.notes.append(f"repaint lag of {who}: {info.get('seconds_drawn', '?')} of "
+                       f"{info.get('seconds', '?')} seconds drawn, "
+                       f"{info.get('other_reports', '?')} reports of drawing elsewhere"
+                       + (f"; {info['error']}" if "error" in info else ""))
 
     samples, info = timed["detect"]
     t.dist("detection", "scheduled second -> Alarm enabled", samples.get("detect", []), "ms",
@@ -516,6 +562,9 @@ def main():
         t.value("memory", f"{label}: RSS", r["rss"], "MiB", "" if is_peer else "<=30",
                 "" if is_peer else ("met" if r["rss"] <= 30 else "NOT MET"))
         t.value("memory", f"{label}: PSS", r["pss"], "MiB")
+        t.value("memory", f"{label}: Private_Dirty", r["private_dirty"], "MiB",
+                "" if is_peer else "<=3",
+                "" if is_peer else ("met" if r["private_dirty"] <= 3 else "NOT MET"))
         if name in ("vellomarin", "bare_window"):
             t.notes.append(f"RSS of {name} by mapping: " + ", ".join(
                 f"{k} {v:.1f} MiB" for k, v in sorted(r["parts"].items(), key=lambda kv: -kv[1])))
@@ -528,6 +577,8 @@ def main():
            "med<=150", lambda v: statistics.median(v) <= 150, peer_med)
     t.dist("start-up", "peer: xclock -digital, exec -> mapped", starts["xclock"]["map"], "ms")
     t.dist("start-up", "peer: xclock -digital, exec -> drawn", peer_shown, "ms")
+    t.dist("start-up", "floor: a bare Qt 6 QLabel window, exec -> drawn",
+           starts["bare_window"]["shown"], "ms")
     for e in sorted(set(start_errors)):
         t.notes.append("start-up: " + e)
 

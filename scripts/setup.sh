@@ -15,7 +15,7 @@ test_pkgs=(libgtest-dev xvfb x11-utils xdotool imagemagick pulseaudio
            desktop-file-utils appstream dpkg-dev lintian file man-db dbus
            dbus-daemon dbus-bin libfaketime weston xwayland)
 bench_pkgs=(libbenchmark-dev valgrind xvfb x11-utils x11-apps pulseaudio
-            pulseaudio-utils python3 libx11-dev weston xwayland imagemagick procps)
+            pulseaudio-utils python3 libx11-dev libxdamage-dev weston xwayland imagemagick procps)
 
 case "$what" in
   build)   want=("${build_pkgs[@]}") ;;

@@ -5,6 +5,7 @@
 #include "core/alarm/Presets.h"
 #include "qt/PhasedTimer.h"
 #include "qt/QtPlatform.h"
+#include "window/ClockLabel.h"
 #include "window/Fonts.h"
 #include "window/NoImeLineEdit.h"
 #include "window/PictureBox.h"
@@ -12,8 +13,11 @@
 #include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
+#include <QResource>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -40,9 +44,13 @@ template <typename T> T* named(T* widget, const char* name, const QRect& geometr
     return widget;
 }
 
+template <typename Label = QLabel>
 QLabel* label(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
               qreal points) {
-    auto* l = named(new QLabel(caption, parent), name, geometry);
+    auto* l = named(new Label(parent), name, geometry);
+    l->setText(caption);
+    // A label never grows to fit its text; fixed, a new text also asks no re-layout.
+    l->setFixedSize(geometry.size());
     l->setFont(MinchoFont(points));
     l->setAlignment(Qt::AlignCenter);
     l->setAutoFillBackground(true); // opaque, as every label is
@@ -59,6 +67,7 @@ QLineEdit* box(QWidget* parent, const char* name, const QRect& geometry) {
 QPushButton* button(QWidget* parent, const char* name, const QString& caption,
                     const QRect& geometry) {
     auto* b = named(new QPushButton(caption, parent), name, geometry);
+    b->setFont(DefaultFontUnhinted());
     // Enter and Esc in a box must click nothing.
     b->setAutoDefault(false);
     b->setDefault(false);
@@ -98,6 +107,19 @@ void describeControls(const Controls& c) {
         control->setAccessibleDescription(QString::fromUtf16(text));
 }
 
+// The icon from its raw pixels (made from the PNG at build time); reading the PNG here
+// would load every image-format plug-in to ask it.
+QIcon windowIcon32() {
+    constexpr int kSide = 32;
+    const QResource pixels(QStringLiteral(":/icons/vellomarin-32.argb32"));
+    if (pixels.uncompressedSize() != kSide * kSide * 4)
+        return {};
+    const QByteArray data = pixels.uncompressedData();
+    const QImage image(reinterpret_cast<const uchar*>(data.constData()), kSide, kSide, kSide * 4,
+                       QImage::Format_ARGB32_Premultiplied);
+    return QIcon(QPixmap::fromImage(image.copy()));
+}
+
 // A plain top-level QWidget is announced as a filler; this one is the program's window.
 QAccessibleInterface* windowAccessible(const QString& className, QObject* object) {
     if (className == QLatin1String("vellomarin::MainWindow") && object && object->isWidgetType())
@@ -116,7 +138,7 @@ MainWindow::MainWindow(std::function<void()> beep, std::function<bool()> heard, 
     (void)factoryInstalled;
     setObjectName(QStringLiteral("Vellomarin"));
     setWindowTitle(QStringLiteral("Vellomarin"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/vellomarin-32.png")));
+    setWindowIcon(windowIcon32());
     resize(kClientSize);
 
     const Controls controls = createControls();
@@ -149,7 +171,7 @@ Controls MainWindow::createControls() {
     auto* picture1 = new PictureBox(this);
     c.Picture1 = named(picture1, "Picture1", fromTwips(120, 120, 2775, 495));
     auto* panel = c.PANEL =
-        label(picture1->client(), "PANEL", QString(), fromTwips(0, 0, 2775, 495), 20.25);
+        label<ClockLabel>(picture1->client(), "PANEL", QString(), fromTwips(0, 0, 2775, 495), 20.25);
     // The labels run under their box's right and bottom border; centre their text in the
     // part that shows, or a clock from 10時 on loses the edge of its 秒 to the border.
     for (auto [box, l] : {std::pair{picture1, panel}, std::pair{picture2, yotei}})

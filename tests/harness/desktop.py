@@ -230,6 +230,10 @@ class Desktop:
             # Qt's timers keep to the real monotonic clock; only the wall clock is faked.
             env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
             env["FAKETIME_NO_CACHE"] = "1"
+            # Nor file times: fontconfig would take the faked ones for the font folders
+            # and rewrite the system font caches, which every program started after it
+            # then finds stale and rebuilds at start-up.
+            env["NO_FAKE_STAT"] = "1"
         process = self.procs.spawn("vellomarin", [str(binary)], env)
         self.app = App(self, process, self.logs / "vellomarin.log")
         self.app.wait_until_shown(settle)
