@@ -105,10 +105,18 @@ void Beeper::Shared::run() {
             ringXBells(std::exchange(pending, 0));
         } else {
             --pending;
-            if (!call(lock, [this] { return backend->play(); })) {
-                // The server stopped answering: that counts as a try.
-                connected = false;
-                lastTry = timing.now();
+            if (call(lock, [this] { return backend->play(); }))
+                continue;
+            // The connection is lost. A server that restarted while nothing rang is
+            // back already: one try at once plays this very beep, unless a try was made
+            // within the retry interval.
+            connected = false;
+            const Clock::time_point now = timing.now();
+            if (now - lastTry >= timing.retryInterval) {
+                lastTry = now;
+                connected = call(lock, [this] { return backend->open() && backend->play(); });
+            }
+            if (!connected) {
                 call(lock, [this] {
                     backend->close();
                     return true;

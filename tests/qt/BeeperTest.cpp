@@ -17,16 +17,19 @@ namespace {
 using namespace std::chrono_literals;
 
 // A server that is up or down, or hangs its callers until set again; and the clock.
+// Each time it goes down, the connections to it are lost.
 struct Server {
     std::mutex mutex;
     std::condition_variable changed;
     bool up = false, hang = false;
+    std::atomic<int> run = 0; // how many times it went down
     std::atomic<bool> hanging = false;
     std::atomic<int> opens = 0, plays = 0, xBells = 0;
     std::atomic<int64_t> ms = 0;
 
     void set(bool up_, bool hang_ = false) {
         std::lock_guard lock(mutex);
+        run += up && !up_;
         up = up_;
         hang = hang_;
         changed.notify_all();
@@ -40,21 +43,23 @@ struct Server {
     }
 };
 
-// A connection lasts until a play finds the server down.
+// A connection lasts until the server goes down.
 struct FakeBackend : SoundBackend {
     explicit FakeBackend(std::shared_ptr<Server> server) : s(std::move(server)) {}
     bool open() override {
         ++s->opens;
+        run = s->run;
         return connected = s->answer();
     }
     bool play() override {
-        const bool played = s->answer() && connected;
+        const bool played = s->answer() && connected && run == s->run;
         s->plays += played;
         return played;
     }
     void close() override { connected = false; }
     std::shared_ptr<Server> s;
     bool connected = false;
+    int run = 0;
 };
 
 template <typename Pred> bool eventually(Pred pred) {
@@ -95,19 +100,24 @@ protected:
 TEST_F(BeeperTest, TriesForABeepAtMostOnceASecondAndPlaysFromTheFirstTryAnswered) {
     struct Case {
         const char* name;
-        bool upAtStart;
+        bool upAtStart, restartedBefore;
         int downAtTick, upAtTick, opens;
         std::string heard;
     };
     for (const Case& c : std::initializer_list<Case>{
-             {"started before the ringing", false, -1, 0, 2, "PPPP"},
-             {"started during it", false, -1, 3, 3, "XXXXXXXXXXPP"},
-             {"restarted during it", true, 3, 5, 2, "PPPXXXXXXXXXXPP"},
-             {"gone for good", true, 1, -1, 3, "PXXXXXXXXXXXXXXXXXXXXXXXX"},
+             {"started before the ringing", false, false, -1, 0, 2, "PPPP"},
+             {"restarted before the ringing", true, true, -1, -1, 2, "PPPP"},
+             {"started during it", false, false, -1, 3, 3, "XXXXXXXXXXPP"},
+             {"restarted during it", true, false, 3, 5, 3, "PPPXXXXXXXXXXPP"},
+             {"gone for good", true, false, 1, -1, 4, "PXXXXXXXXXXXXXXXXXXXXXXXX"},
          }) {
         SCOPED_TRACE(c.name);
         server = std::make_shared<Server>();
         auto beeper = make(c.upAtStart);
+        if (c.restartedBefore) {
+            server->set(false);
+            server->set(true);
+        }
         std::string heard;
         for (int i = 0; i < static_cast<int>(c.heard.size()); ++i) {
             if (i == c.downAtTick || i == c.upAtTick)
