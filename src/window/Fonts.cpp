@@ -39,10 +39,4 @@ QFont MinchoFont(qreal points) {
     return font;
 }
 
-QFont DefaultFontUnhinted() {
-    QFont font;
-    font.setHintingPreference(QFont::PreferNoHinting);
-    return font;
-}
-
 } // namespace vellomarin

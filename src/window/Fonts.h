@@ -9,8 +9,4 @@ namespace vellomarin {
 // lets fontconfig substitute a Gothic one.
 QFont MinchoFont(qreal points);
 
-// The toolkit's default font, unchanged but for hinting. Its other attributes stay
-// unset, so a widget given it still follows the desktop's font.
-QFont DefaultFontUnhinted();
-
 } // namespace vellomarin

@@ -67,7 +67,6 @@ QLineEdit* box(QWidget* parent, const char* name, const QRect& geometry) {
 QPushButton* button(QWidget* parent, const char* name, const QString& caption,
                     const QRect& geometry) {
     auto* b = named(new QPushButton(caption, parent), name, geometry);
-    b->setFont(DefaultFontUnhinted());
     // Enter and Esc in a box must click nothing.
     b->setAutoDefault(false);
     b->setDefault(false);
