@@ -12,7 +12,7 @@ class QtPlatform : public Platform {
 public:
     // `heard` tells whether a beep can make any sound now; empty: always.
     QtPlatform(const Controls& controls, std::function<void()> beep,
-               std::function<bool()> heard = {});
+               std::function<bool()> heard);
 
     QString labelCaption(LabelId label) const override;
     void setLabelCaption(LabelId label, const QString& text) override;

@@ -20,17 +20,13 @@ def _schedule_ahead(app, lead, by_atspi):
     """Types now + lead seconds into the boxes and clicks 設定 (or sets and presses them
     through AT-SPI); returns the wall time at which that second begins, or None when the
     click landed too late to tell."""
+    fill = app.set_text if by_atspi else app.type_into
+    press = app.press if by_atspi else app.click_control
     target = math.floor(time.time() + lead)
     h, m, s = _hms(target)
     for box, value in zip(BOXES, (h, m, s)):
-        if by_atspi:
-            app.set_text(box, str(value))
-        else:
-            app.type_into(box, str(value))
-    if by_atspi:
-        app.press("Settei")
-    else:
-        app.click_control("Settei")
+        fill(box, str(value))
+    press("Settei")
     wait_for(lambda: app.text("YOTEI") != "", "設定 to schedule", 5)
     if time.time() > target - 0.2:
         return None
@@ -41,10 +37,7 @@ def _schedule_ahead(app, lead, by_atspi):
 
 
 def cancel(app, by_atspi=False):
-    if by_atspi:
-        app.press("Cancel")
-    else:
-        app.click_control("Cancel")
+    (app.press if by_atspi else app.click_control)("Cancel")
     wait_for(lambda: app.text("YOTEI") == "", "解除 to clear YOTEI", 5)
 
 
