@@ -4,9 +4,13 @@
 
 #include <QApplication>
 
+#include <memory>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -15,6 +19,38 @@ namespace {
 bool isSocket(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+// While the application connects to the display, Qt's messages wait here: when no
+// display answers, Qt ends with a fatal message (and an abort, a core dump and advice
+// to reinstall), which becomes one line naming the display and status 1. Otherwise
+// the messages go on to Qt's own handler as they came.
+struct HeldMessage {
+    QtMsgType type;
+    const char* file; // Qt's contexts point at static strings
+    int line;
+    const char* function;
+    const char* category;
+    QString text;
+};
+std::vector<HeldMessage>* heldMessages;
+
+void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type != QtFatalMsg) {
+        heldMessages->push_back(
+            {type, context.file, context.line, context.function, context.category, text});
+        return;
+    }
+    std::string where;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (const char* value = std::getenv(name); value && *value)
+            where += (where.empty() ? "" : " or ") + std::string(name) + "=" + value;
+    }
+    if (where.empty())
+        where = "QT_QPA_PLATFORM=" + qEnvironmentVariable("QT_QPA_PLATFORM").toStdString();
+    std::fprintf(stderr, "vellomarin: cannot open the window: no display answers at %s\n",
+                 where.c_str());
+    std::_Exit(1);
 }
 
 } // namespace
@@ -49,7 +85,13 @@ int main(int argc, char* argv[]) {
     static char fallbackName[] = "vellomarin";
     int qtArgc = 1;
     char* qtArgv[] = {argc > 0 && argv[0] && *argv[0] ? argv[0] : fallbackName, nullptr};
+    std::vector<HeldMessage> held;
+    heldMessages = &held;
+    const QtMessageHandler qtHandler = qInstallMessageHandler(holdMessage);
     QApplication app(qtArgc, qtArgv);
+    qInstallMessageHandler(qtHandler);
+    for (const HeldMessage& m : held)
+        qtHandler(m.type, QMessageLogContext(m.file, m.line, m.function, m.category), m.text);
     QApplication::setApplicationName(QStringLiteral("Vellomarin"));
     QApplication::setDesktopFileName(QStringLiteral("vellomarin"));
 
@@ -57,9 +99,17 @@ int main(int argc, char* argv[]) {
     // X has a bell of its own; Qt's other platforms (Wayland) make no sound without the
     // sound server, and then the window shows the ringing instead.
     const bool platformHasBell = QGuiApplication::platformName() == QLatin1String("xcb");
-    vellomarin::MainWindow window(
-        [&beeper] { beeper.beep(); },
-        [&beeper, platformHasBell] { return platformHasBell || beeper.soundServerAnswers(); });
-    window.show();
+    std::unique_ptr<vellomarin::MainWindow> window;
+    try {
+        window = std::make_unique<vellomarin::MainWindow>(
+            [&beeper] { beeper.beep(); },
+            [&beeper, platformHasBell] { return platformHasBell || beeper.soundServerAnswers(); });
+    } catch (const std::system_error& e) {
+        // The clock's wall-clock timer: every Linux since 2.6.25 has it.
+        std::fprintf(stderr, "vellomarin: the kernel gives no timer for the clock (%s)\n",
+                     e.what());
+        return 1;
+    }
+    window->show();
     return QApplication::exec();
 }

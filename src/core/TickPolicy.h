@@ -1,52 +1,45 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 
 namespace vellomarin {
 
-// When a periodic timer on a fixed phase of the wall clock ticks next: at every
-// instant t with t mod period == offset (all in ms since the epoch), such as 1 ms after
-// every second.
+// When a periodic timer on a fixed phase of the wall clock ticks: at every instant t
+// with t mod period == offset (all in ms since the epoch), such as every whole second.
 //
-// It steers a plain repeating timer that counts on the monotonic clock: aimed once at
-// the coming instant, the timer then repeats with the period and so holds the phase
-// with nothing re-registered. Each tick reads the wall clock; a tick that is off its
-// phase (the clock was set, the machine slept, the thread was busy) aims afresh. The
-// window's timer and the fake platform's both run this, so the tests run the policy
-// the program runs.
+// The timer it describes counts on the wall clock itself, as an absolute timer that the
+// kernel fires at each instant and cancels when the clock is set: armed once, it holds
+// the phase with nothing re-armed while the clock runs, never wakes before its instant,
+// and after a suspend fires at once because its instant has passed. The window's
+// timer (a timerfd) and the fake platform's model of it both follow this, so the tests
+// run the rules the program runs.
 class TickPolicy {
 public:
     TickPolicy(int64_t periodMs, int64_t offsetMs) : period_(periodMs), offset_(offsetMs) {}
 
-    // How far past its instant, in whole ms of the wall clock, a tick may come and
-    // still be on its phase: the first wait is rounded up to the millisecond, and
-    // waking up takes a little more.
-    static constexpr int64_t kOnPhaseMs = 2;
+    // Why the timer woke the event thread.
+    enum class Wake {
+        Expired,  // one or more of its instants have passed
+        ClockSet, // the wall clock was set (by hand, NTP, a resume); the timer is cancelled
+        Nothing,  // nothing to read after all
+    };
+    struct Response {
+        bool tick;  // run the tick's handler now
+        bool rearm; // arm the timer afresh from the clock as it reads now
+    };
+    // A changed clock is shown at once, not at the next instant: the tick reads it anew.
+    static constexpr Response respond(Wake wake) {
+        return {wake != Wake::Nothing, wake == Wake::ClockSet};
+    }
 
-    // Starts the sequence afresh; returns the wait until its first tick, in whole ms
-    // rounded up, so that a timer of millisecond resolution never wakes before it.
-    int64_t start(int64_t wallNowMs);
-
-    // Called on each tick, with the interval the repeating timer runs at now. Returns
-    // the interval to restart it with from now, or nothing to let it run on.
-    std::optional<int64_t> onTick(int64_t wallNowMs, int64_t runningIntervalMs);
-
-    // The wall instant of the coming tick.
-    int64_t target() const { return target_; }
+    // The instant to arm the timer at: the first tick instant after `wallNowMs`. The
+    // tick at `wallNowMs` itself, if it is one, is the caller's to run.
+    int64_t firstAfter(int64_t wallNowMs) const;
     int64_t period() const { return period_; }
 
-    // Moves on to the tick after the current one; a wall clock that jumped by a period
-    // or more restarts the sequence from now. Returns the new target.
-    int64_t next(int64_t wallNowMs);
-
 private:
-    int64_t firstAfter(int64_t wallNowMs) const;
-    int64_t delayUntilTarget(int64_t wallNowMs) const;
-
     int64_t period_;
     int64_t offset_;
-    int64_t target_ = 0;
 };
 
 } // namespace vellomarin

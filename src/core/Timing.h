@@ -6,10 +6,12 @@ namespace vellomarin {
 
 // The window's timers, read by the window and by the fake platform alike.
 
-// Jikoku rewrites PANEL this long after each wall-clock second begins: late enough
-// that the second has begun by any reading of the clock, early enough to be seen at once.
+// Jikoku rewrites PANEL at this phase of each wall-clock second. Its timer counts on the
+// wall clock and never fires before the instant by that clock, so the tick that comes
+// reads the new second at the second itself: no margin is needed (bench/README.md,
+// "Clock lag", has the measurements).
 inline constexpr int64_t kJikokuPeriodMs = 1000;
-inline constexpr int64_t kJikokuPhaseMs = 1;
+inline constexpr int64_t kJikokuPhaseMs = 0;
 
 // Alarm beeps on this rhythm while ringing, counted from the moment the ringing starts.
 inline constexpr int64_t kAlarmIntervalMs = 100;

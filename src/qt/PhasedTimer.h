@@ -3,32 +3,49 @@
 #include "core/TickPolicy.h"
 
 #include <QObject>
-#include <QTimer>
+
+#include <functional>
+
+class QSocketNotifier;
 
 namespace vellomarin {
 
-// A repeating timer whose ticks fall at a fixed phase of the wall clock, such as
-// 1 ms after every second: a plain QTimer started at a random moment would show the
-// clock up to a second late and drift with the timer's slack. TickPolicy decides when
-// it ticks; a precise QTimer carries it out, repeating from each tick's due time on
-// the monotonic clock, which keeps pace with the wall clock.
+// A repeating timer whose ticks fall at a fixed phase of the wall clock, such as every
+// whole second, and which ticks at once when the clock is set or the machine resumes.
+//
+// A timerfd on CLOCK_REALTIME, armed at the coming instant with the period, absolute
+// and cancelled on a clock change, read on the event thread through a QSocketNotifier.
+// Qt's timers count whole milliseconds on the monotonic clock, which wakes a few ms
+// late, drifts from the wall clock when it is slewed, and stops during a suspend.
 class PhasedTimer : public QObject {
     Q_OBJECT
 public:
-    PhasedTimer(int64_t periodMs, int64_t offsetMs, QObject* parent = nullptr);
+    // `wallClockMs` is the clock the instants are worked out from: WallClockMs() when
+    // empty. Throws std::system_error when the kernel gives no timer.
+    PhasedTimer(int64_t periodMs, int64_t offsetMs, QObject* parent = nullptr,
+                std::function<int64_t()> wallClockMs = {});
+    ~PhasedTimer() override;
+    PhasedTimer(const PhasedTimer&) = delete;
+    PhasedTimer& operator=(const PhasedTimer&) = delete;
 
     void setEnabled(bool enabled);
     bool isEnabled() const { return enabled_; }
     int interval() const { return static_cast<int>(policy_.period()); }
 
+    // What a read of the timer's descriptor returned: the result and errno.
+    static TickPolicy::Wake wakeFromRead(long result, int error);
+
 Q_SIGNALS:
     void timeout();
 
 private:
-    void fire();
+    void arm();
+    void onReadable();
 
-    QTimer timer_;
     TickPolicy policy_;
+    std::function<int64_t()> wallClockMs_;
+    int fd_ = -1;
+    QSocketNotifier* notifier_ = nullptr;
     bool enabled_ = false;
 };
 

@@ -4,6 +4,8 @@
 #include "core/alarm/Presets.h"
 #include "core/clock/ClockHandlers.h"
 
+#include <algorithm>
+
 namespace vellomarin::test {
 
 namespace {
@@ -36,20 +38,20 @@ QString FakePlatform::buttonCaption(ButtonId button) const {
     return buttons_[index(button)];
 }
 bool FakePlatform::timerEnabled(TimerId timer) const {
-    return timers_[index(timer)].enabled;
+    return timer == TimerId::Jikoku ? jikoku_.enabled : alarm_.enabled;
 }
 
 void FakePlatform::setTimerEnabled(TimerId timer, bool enabled) {
-    Timer& t = timers_[index(timer)];
-    if (t.enabled == enabled)
+    if (timer == TimerId::Jikoku) {
+        if (enabled && !jikoku_.enabled)
+            jikoku_.expiryWall = jikokuPolicy_.firstAfter(wall_);
+        jikoku_.enabled = enabled;
+        jikoku_.cancelled = false;
         return;
-    t.enabled = enabled;
-    if (!enabled)
-        return;
-    if (timer == TimerId::Jikoku)
-        startTimer(t, jikokuPolicy_.start(wall_));
-    else
-        startTimer(t, kAlarmIntervalMs);
+    }
+    if (enabled && !alarm_.enabled)
+        alarm_.dueMono = mono_ + kAlarmIntervalMs;
+    alarm_.enabled = enabled;
 }
 
 void FakePlatform::beep() {
@@ -59,14 +61,26 @@ void FakePlatform::beep() {
         ringTicks_.push_back(wall_);
 }
 
+int64_t FakePlatform::localOffsetAt(int64_t wallMs) const {
+    int64_t offset = 0;
+    for (const auto& [from, value] : localOffsets_)
+        if (from <= wallMs)
+            offset = value;
+    return offset;
+}
+
+void FakePlatform::setLocalOffsetFrom(int64_t atWallMs, int64_t offsetMs) {
+    localOffsets_.emplace_back(atWallMs, offsetMs);
+}
+
 TimeOfDay FakePlatform::localTime() const {
-    const int64_t secondOfDay = floorMod(wall_, kMsPerDay) / 1000;
+    const int64_t secondOfDay = floorMod(wall_ + localOffsetAt(wall_), kMsPerDay) / 1000;
     return {static_cast<int16_t>(secondOfDay / 3600), static_cast<int16_t>(secondOfDay / 60 % 60),
             static_cast<int16_t>(secondOfDay % 60)};
 }
 
 void FakePlatform::showTime(int hour, int minute, int second) {
-    wall_ = At(hour, minute, second, 500);
+    wall_ = At(hour, minute, second, 500) - localOffsetAt(wall_);
     Jikoku_Timer(*this, state);
 }
 
@@ -81,34 +95,50 @@ void FakePlatform::handle(Event event) {
         afterEvent(event);
 }
 
-void FakePlatform::startTimer(Timer& t, int64_t intervalMs) {
-    t.intervalMs = intervalMs;
-    t.dueMono = mono_ + intervalMs;
+void FakePlatform::deliver(TimerId timer) {
+    if (timer == TimerId::Alarm) {
+        ++alarm_.ticks;
+        // Qt sets the next due time before the tick is handled, skipping the missed ones.
+        alarm_.dueMono += kAlarmIntervalMs;
+        if (alarm_.dueMono < mono_)
+            alarm_.dueMono = mono_ + kAlarmIntervalMs;
+        handle(Event::AlarmTick);
+        return;
+    }
+    // The read: a cancel comes first; otherwise the instants that passed are counted and
+    // the kernel's next one is the first still ahead.
+    const TickPolicy::Wake wake =
+        jikoku_.cancelled ? TickPolicy::Wake::ClockSet : TickPolicy::Wake::Expired;
+    jikoku_.cancelled = false;
+    if (wake == TickPolicy::Wake::Expired)
+        jikoku_.expiryWall = jikokuPolicy_.firstAfter(wall_);
+    const TickPolicy::Response response = TickPolicy::respond(wake);
+    if (response.rearm)
+        jikoku_.expiryWall = jikokuPolicy_.firstAfter(wall_);
+    if (response.tick) {
+        ++jikoku_.ticks;
+        handle(Event::JikokuTick);
+    }
 }
 
-void FakePlatform::deliver(TimerId timer) {
-    Timer& t = timers_[index(timer)];
-    ++t.ticks;
-    // Qt sets the next due time before the tick is handled, skipping the missed ones.
-    t.dueMono += t.intervalMs;
-    if (t.dueMono < mono_)
-        t.dueMono = mono_ + t.intervalMs;
-    if (timer == TimerId::Jikoku) {
-        if (const auto restart = jikokuPolicy_.onTick(wall_, t.intervalMs))
-            startTimer(t, *restart);
-        handle(Event::JikokuTick);
-    } else {
-        handle(Event::AlarmTick);
-    }
+int64_t FakePlatform::dueMono(TimerId timer) const {
+    if (timer == TimerId::Alarm)
+        return alarm_.dueMono;
+    if (jikoku_.cancelled)
+        return jikoku_.cancelledMono + wakeDelay_;
+    // Wall and monotonic clocks run together while the loop runs.
+    return mono_ + std::max<int64_t>(0, jikoku_.expiryWall + wakeDelay_ - wall_);
 }
 
 bool FakePlatform::nextDue(int64_t limitMono, TimerId& timer) const {
     bool found = false;
     int64_t best = limitMono;
     for (TimerId candidate : {TimerId::Jikoku, TimerId::Alarm}) {
-        const Timer& t = timers_[index(candidate)];
-        if (t.enabled && t.dueMono <= best && (!found || t.dueMono < best)) {
-            best = t.dueMono;
+        if (!timerEnabled(candidate))
+            continue;
+        const int64_t due = dueMono(candidate);
+        if (due <= best && (!found || due < best)) {
+            best = due;
             timer = candidate;
             found = true;
         }
@@ -126,7 +156,7 @@ bool FakePlatform::runUntil(const std::function<bool()>& predicate, int64_t limi
     const int64_t endMono = mono_ + limitMs;
     TimerId timer{};
     while (nextDue(endMono, timer)) {
-        const int64_t due = timers_[index(timer)].dueMono;
+        const int64_t due = dueMono(timer);
         if (due > mono_) {
             wall_ += due - mono_;
             mono_ = due;
@@ -146,12 +176,23 @@ void FakePlatform::stall(int64_t ms) {
     runFor(0);
 }
 
+// The kernel cancels an armed wall-clock timer that asked for it whenever the clock is
+// set, and on resume.
+void FakePlatform::clockWasSet() {
+    if (jikoku_.enabled && !jikoku_.cancelled) {
+        jikoku_.cancelled = true;
+        jikoku_.cancelledMono = mono_;
+    }
+}
+
 void FakePlatform::suspend(int64_t ms) {
     wall_ += ms;
+    clockWasSet();
 }
 
 void FakePlatform::stepWall(int64_t deltaMs) {
     wall_ += deltaMs;
+    clockWasSet();
 }
 
 } // namespace vellomarin::test

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace vellomarin::test {
@@ -19,14 +20,18 @@ inline int64_t At(int hour, int minute, int second, int ms = 0) {
 }
 
 // The Platform with a manual clock and a simulated event loop, so hours of clock time
-// run in milliseconds. Its timers are repeating timers on the monotonic clock, as Qt's
-// are: a tick that falls due while the thread is busy comes once, late, and the next
-// is due one interval after it. Jikoku is steered by the window's own TickPolicy, Alarm
-// ticks every kAlarmIntervalMs from the moment it is enabled. Events are dispatched
-// through HandleEvent, as the window does.
+// run in milliseconds. Events are dispatched through HandleEvent, as the window does.
 //
-// Two clocks: the wall clock (what localTime() reads; suspend, daylight-saving and
-// manual corrections move it) and the monotonic clock the timers count on.
+// Jikoku is a model of the window's timer, a kernel timer on the wall clock armed as
+// the window's own TickPolicy says: it fires at each instant plus a wake delay the test
+// sets, once however many instants passed while the thread was busy, and at once (plus
+// the delay) when the wall clock is set either way or the machine resumes. Alarm is a
+// repeating timer on the monotonic clock, as Qt's are: a tick that falls due while the
+// thread is busy comes once, late, and the next is due one interval after it.
+//
+// Three clocks: the wall clock (suspend and corrections move it), the local time shown
+// (the wall clock plus the zone's offset, which daylight saving or a new zone changes
+// with no step of the wall clock), and the monotonic clock Alarm counts on.
 class FakePlatform : public Platform {
 public:
     // `wallMs` is the wall clock in ms; day 0 starts at local midnight.
@@ -61,6 +66,11 @@ public:
     void suspend(int64_t ms);
     // The wall clock is set by `deltaMs` (negative: set back).
     void stepWall(int64_t deltaMs);
+    // From the wall instant `atWallMs` on, local time is the wall clock plus `offsetMs`.
+    void setLocalOffsetFrom(int64_t atWallMs, int64_t offsetMs);
+    // How long after its instant Jikoku's tick is handled (0 at first).
+    void setWakeDelay(int64_t ms) { wakeDelay_ = ms; }
+    int64_t wakeDelay() const { return wakeDelay_; }
 
     // Called after every event, once the watch has looked.
     std::function<void(Event)> afterEvent;
@@ -75,7 +85,9 @@ public:
     const std::vector<int64_t>& ringTicks() const { return ringTicks_; }
     int64_t wallMs() const { return wall_; }
     int64_t monoMs() const { return mono_; }
-    int64_t ticks(TimerId timer) const { return timers_[index(timer)].ticks; }
+    int64_t ticks(TimerId timer) const {
+        return timer == TimerId::Jikoku ? jikoku_.ticks : alarm_.ticks;
+    }
     // Sets the clock label directly, as a tick would show it.
     void showTime(int hour, int minute, int second);
 
@@ -83,22 +95,35 @@ private:
     // A QTimer: repeats with its interval from each due time, once the tick is handled.
     struct Timer {
         bool enabled = false;
-        int64_t intervalMs = 0;
         int64_t dueMono = 0;
         int64_t ticks = 0;
     };
+    // An absolute wall-clock timerfd, cancelled when the clock is set.
+    struct WallTimer {
+        bool enabled = false;
+        int64_t expiryWall = 0;      // its coming instant
+        bool cancelled = false;      // the clock was set since it was last read
+        int64_t cancelledMono = 0;
+        int64_t ticks = 0;
+    };
     template <typename E> static size_t index(E id) { return static_cast<size_t>(id); }
-    void startTimer(Timer& t, int64_t intervalMs);
     void deliver(TimerId timer);
+    // When the event thread would handle the timer's next tick, on the monotonic clock.
+    int64_t dueMono(TimerId timer) const;
     // The enabled timer due soonest at or before `limitMono`, in due order, if any.
     bool nextDue(int64_t limitMono, TimerId& timer) const;
+    void clockWasSet();
+    int64_t localOffsetAt(int64_t wallMs) const;
 
     int64_t wall_;
     int64_t mono_ = 0;
+    int64_t wakeDelay_ = 0;
+    std::vector<std::pair<int64_t, int64_t>> localOffsets_; // (from wall instant, offset)
     std::array<QString, 2> labels_;
     std::array<QString, 3> boxes_;
     std::array<QString, 2> buttons_;
-    std::array<Timer, 2> timers_;
+    WallTimer jikoku_;
+    Timer alarm_;
     TickPolicy jikokuPolicy_;
     int64_t beeps_ = 0;
     std::vector<int64_t> ringTicks_;
