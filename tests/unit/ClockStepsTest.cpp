@@ -1,0 +1,157 @@
+// The clock label against the clock it shows, millisecond by millisecond, through the
+// faults a desktop's clock meets: whatever happens, PANEL shows the local time except
+// within the thread's wake-up after the time changed, each second once and in order.
+
+#include "fake/FakePlatform.h"
+
+#include "core/clock/TimeText.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vellomarin::test {
+namespace {
+
+constexpr int64_t kSecond = 1000;
+constexpr int64_t kMinute = 60 * kSecond;
+constexpr int64_t kHour = 60 * kMinute;
+constexpr int64_t kWakeDelay = 3;
+
+enum class Fault { Step, Suspend, Stall };
+
+struct FaultCase {
+    Fault fault;
+    int64_t ms;       // the step (negative: back), or how long the machine slept or stalled
+    int64_t startsAt; // ms into the second when it happens
+};
+
+std::string name(const FaultCase& c) {
+    const char* kinds[] = {"step", "suspend", "stall"};
+    return std::string(kinds[static_cast<int>(c.fault)]) + (c.ms < 0 ? "Back" : "") +
+           std::to_string(c.ms < 0 ? -c.ms : c.ms) + "msAt" + std::to_string(c.startsAt);
+}
+
+class ClockStepsTest : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(ClockStepsTest, PanelShowsTheTimeWithinTheWakeDelay) {
+    const FaultCase& c = GetParam();
+    FakePlatform p(At(6, 0, 0, 400));
+    p.setWakeDelay(kWakeDelay);
+    std::vector<int32_t> shown; // each second PANEL came to show, in turn
+    p.afterEvent = [&](Event event) {
+        const int32_t now = SecondsOfDay(*ParseTimeText(p.labelCaption(LabelId::PANEL)));
+        if (event == Event::JikokuTick && (shown.empty() || shown.back() != now))
+            shown.push_back(now);
+    };
+    p.load();
+    int64_t changedAt = p.wallMs(); // when the time shown last had to change
+    const auto runAndCompare = [&](int64_t ms) {
+        for (int64_t i = 0; i < ms; ++i) {
+            p.runFor(1);
+            if (p.wallMs() % kSecond == 0)
+                changedAt = p.wallMs();
+            const TimeOfDay now = p.localTime();
+            if (p.wallMs() - changedAt >= kWakeDelay) {
+                ASSERT_EQ(p.labelCaption(LabelId::PANEL),
+                          FormatTimeText(now.hour, now.minute, now.second))
+                    << "at " << p.wallMs() - changedAt << " ms after the time changed";
+            }
+        }
+    };
+    runAndCompare(1600 + c.startsAt);
+    ASSERT_EQ(p.wallMs() % kSecond, c.startsAt);
+    const size_t atFault = shown.size();
+    switch (c.fault) {
+    case Fault::Step:
+        p.stepWall(c.ms);
+        break;
+    case Fault::Suspend:
+        p.suspend(c.ms);
+        break;
+    case Fault::Stall:
+        p.stall(c.ms);
+        break;
+    }
+    changedAt = p.wallMs();
+    runAndCompare(2500);
+
+    // One second after another, except at the fault: there a move forward may skip
+    // seconds, and only a move back may show a second again.
+    for (size_t i = 1; i < shown.size(); ++i) {
+        if (shown[i] != (shown[i - 1] + 1) % 86400) {
+            ASSERT_EQ(i, atFault) << "a second skipped or repeated away from the fault";
+        }
+    }
+    if (c.ms > 0) {
+        for (size_t i = 0; i < shown.size(); ++i)
+            for (size_t j = 0; j < i; ++j)
+                ASSERT_NE(shown[i], shown[j]) << "shown twice after a move forward";
+    }
+}
+
+std::vector<FaultCase> faultCases() {
+    std::vector<FaultCase> cases;
+    for (int64_t ms : {int64_t{1}, int64_t{2}, int64_t{3}, int64_t{500}, int64_t{999},
+                       kSecond, kSecond + 1, 59 * kSecond, kHour, 11 * kHour, 13 * kHour}) {
+        for (int64_t at : {0, 1, 500, 998, 999}) {
+            cases.push_back({Fault::Step, ms, at});
+            cases.push_back({Fault::Step, -ms, at});
+            cases.push_back({Fault::Suspend, ms, at});
+            if (ms < kMinute)
+                cases.push_back({Fault::Stall, ms, at});
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ClockStepsTest, ::testing::ValuesIn(faultCases()),
+                         [](const auto& info) { return name(info.param); });
+
+// Daylight saving and a new time zone move the local time at a whole second with no
+// step of the wall clock: nothing cancels the timer, and the tick at that second shows
+// the new time. The watch then treats the move as it treats a step of the clock.
+struct ZoneCase {
+    const char* name;
+    int64_t offset;   // the local offset from 2:00:00 local on (it was 0)
+    int alarm[3];     // the alarm's hour, minute, second, set at 1:58:30
+    int64_t ringsAt;  // the wall instant the ringing must start at
+};
+
+class LocalTimeChangeTest : public ::testing::TestWithParam<ZoneCase> {};
+
+TEST_P(LocalTimeChangeTest, RingsWhenTheLocalTimeReachesTheAlarm) {
+    const ZoneCase& c = GetParam();
+    FakePlatform p(At(1, 58, 30, 250));
+    p.setWakeDelay(kWakeDelay);
+    p.setLocalOffsetFrom(At(2, 0, 0), c.offset);
+    p.load();
+    p.setBoxText(BoxId::Hou, QString::number(c.alarm[0]));
+    p.setBoxText(BoxId::Min, QString::number(c.alarm[1]));
+    p.setBoxText(BoxId::Sec, QString::number(c.alarm[2]));
+    p.handle(Event::SetteiClick);
+    ASSERT_TRUE(p.runUntil([&] { return p.timerEnabled(TimerId::Alarm); }, 3 * kHour));
+    EXPECT_EQ(p.wallMs(), c.ringsAt + kWakeDelay);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LocalTimeChangeTest,
+    ::testing::Values(
+        // Spring forward, 2:00 becomes 3:00.
+        ZoneCase{"forwardOverTheAlarm", kHour, {2, 30, 0}, At(2, 0, 0)},
+        ZoneCase{"forwardOntoTheAlarm", kHour, {3, 0, 0}, At(2, 0, 0)},
+        ZoneCase{"forwardToASecondBeforeTheAlarm", kHour, {3, 0, 1}, At(2, 0, 1)},
+        ZoneCase{"forwardASecondAfterTheAlarm", kHour, {1, 59, 59}, At(1, 59, 59)},
+        // Fall back, 2:00 becomes 1:00: an alarm in the hour shown again rings once.
+        ZoneCase{"backOverTheAlarm", -kHour, {1, 30, 0}, At(2, 30, 0)},
+        ZoneCase{"backOntoTheAlarm", -kHour, {1, 0, 0}, At(2, 0, 0)},
+        ZoneCase{"backAsTheAlarmWasDue", -kHour, {2, 0, 0}, At(3, 0, 0)},
+        ZoneCase{"backASecondAfterTheAlarm", -kHour, {1, 59, 59}, At(1, 59, 59)},
+        // A new zone nine hours east passes the alarm; nine hours west puts it ahead.
+        ZoneCase{"newZoneEast", 9 * kHour, {8, 0, 0}, At(2, 0, 0)},
+        ZoneCase{"newZoneWest", -9 * kHour, {1, 58, 40}, At(1, 58, 40)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace vellomarin::test
