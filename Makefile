@@ -96,4 +96,4 @@ package-test: package
 		PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 tests/desktop/deb_package_test.py
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(PKG_BUILD) $(PKG_OUT)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(PKG_BUILD) $(PKG_OUT)

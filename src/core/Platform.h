@@ -37,8 +37,9 @@ public:
     virtual void setButtonCaption(ButtonId button, const QString& text) = 0;
 
     // Enabling a stopped timer starts it: Jikoku ticks at the start of each wall-clock
-    // second (kJikokuPhaseMs after it), Alarm every kAlarmIntervalMs from now. Enabling
-    // a running timer keeps its rhythm. Disabling stops further ticks at once.
+    // second (kJikokuPhaseMs after it) and at once when the clock is set or the machine
+    // resumes, Alarm every kAlarmIntervalMs from now. Enabling a running timer keeps its
+    // rhythm. Disabling stops further ticks at once.
     virtual void setTimerEnabled(TimerId timer, bool enabled) = 0;
     virtual bool timerEnabled(TimerId timer) const = 0;
 
