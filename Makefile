@@ -93,7 +93,7 @@ package:
 package-test: package
 	@VELLOMARIN_DEB="$$(ls $(PKG_OUT)/vellomarin_*.deb)" \
 		VELLOMARIN_VERSION="$$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$$/\1/p' $(PKG_BUILD)/CPackConfig.cmake)" \
-		PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 tests/desktop/deb_package_test.py
+		PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 tests/package/deb_package_test.py
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD) $(PKG_BUILD) $(PKG_OUT)
