@@ -8,12 +8,10 @@ so that a wrong caption or description is a failure rather than a lookup error.
 import re
 
 import harness
-from harness import wait_for
+from harness import TAB_ORDER, wait_for
 
 TIME_TEXT = re.compile(r"^(1?[0-9]|2[0-3])時[0-5][0-9]分[0-5][0-9]秒$")
 JAPANESE = re.compile(r"[\u3040-\u30ff\u4e00-\u9fff]")
-
-TAB_ORDER = ["P5", "P10", "Picture1", "Picture2", "Cancel", "Hou", "Min", "Sec", "Settei"]
 
 
 class AtSpiTest(harness.DesktopTestCase):

@@ -4,7 +4,7 @@ typed and clicked as a person would, on a wall clock started at 10:23:45 by
 libfaketime."""
 
 import harness
-from harness import wait_for
+from harness import BOXES, wait_for
 
 START = "@2026-12-08 10:23:45"
 LONG_NINES = "9" * 400  # about 1e400: beyond a double, so unusable
@@ -47,8 +47,6 @@ ROWS = [
     (LONG_NINES, "", "", None),
     ("-5", "-5", "-5", None),
 ]
-
-BOXES = ("Hou", "Min", "Sec")
 
 
 def short(text):

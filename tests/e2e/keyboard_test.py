@@ -3,12 +3,10 @@
 order, and Enter or Esc in a box clicks no button."""
 
 import harness
-from harness import Timeout, wait_for
+from harness import BOXES, TAB_ORDER, Timeout, wait_for
 
 START = "@2026-12-08 14:00:00"
-TAB_ORDER = ["P5", "P10", "Picture1", "Picture2", "Cancel", "Hou", "Min", "Sec", "Settei"]
 KEYS = ["Return", "KP_Enter", "Escape"]
-BOXES = ("Hou", "Min", "Sec")
 SCHEDULED = "1時02分03秒"  # set before the keys; no button would leave it so
 
 

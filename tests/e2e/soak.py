@@ -62,7 +62,7 @@ def set_alarm(test, app, how):
     shown = harness.parse_time_text(app.text("PANEL"))
     if how == "typed":
         h, m, sec = harness.add_seconds(shown, TYPED_AHEAD_MINUTES * 60)
-        for box, value in zip(("Hou", "Min", "Sec"), (h, m, sec)):
+        for box, value in zip(harness.BOXES, (h, m, sec)):
             app.type_into(box, str(value))
         app.click_control("Settei")
         want = harness.time_text(h, m, sec)

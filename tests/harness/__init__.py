@@ -3,13 +3,13 @@ the program on it (app, atspi), its sound (sound), and unittest test cases on it
 """
 
 from .app import App, rgb
-from .atspi import CLIENT_SIZE, CONTROLS, FRAMED_LABELS
+from .atspi import BOXES, CLIENT_SIZE, CONTROLS, FRAMED_LABELS, TAB_ORDER
 from .case import DesktopTestCase, binary, build_dir, main
 from .desktop import Desktop
 from .sound import Recorder
 from .timetext import TIME_TEXT, add_seconds, parse_time_text, time_text
 from .waiting import Timeout, wait_for
 
-__all__ = ["App", "rgb", "CLIENT_SIZE", "CONTROLS", "FRAMED_LABELS", "DesktopTestCase", "binary",
-           "build_dir", "main", "Desktop", "Recorder", "TIME_TEXT", "add_seconds",
-           "parse_time_text", "time_text", "Timeout", "wait_for"]
+__all__ = ["App", "rgb", "BOXES", "CLIENT_SIZE", "CONTROLS", "FRAMED_LABELS", "TAB_ORDER",
+           "DesktopTestCase", "binary", "build_dir", "main", "Desktop", "Recorder", "TIME_TEXT",
+           "add_seconds", "parse_time_text", "time_text", "Timeout", "wait_for"]

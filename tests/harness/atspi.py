@@ -9,21 +9,24 @@ import warnings
 
 from .waiting import Timeout
 
-# Pixel rectangles in the client area, and the AT-SPI role each control shows as.
+# Pixel rectangles in the client area, and the AT-SPI role each control shows as, in
+# the order Tab walks them; the unit labels, last, take no focus.
 CONTROLS = {
-    "Settei": ("push button", (8, 144, 185, 25)),
-    "Sec": ("text", (136, 112, 33, 24)),
-    "Min": ("text", (72, 112, 33, 24)),
-    "Hou": ("text", (8, 112, 33, 24)),
-    "Cancel": ("push button", (136, 80, 57, 25)),
-    "Picture2": ("frame", (48, 48, 145, 25)),
-    "Picture1": ("frame", (8, 8, 185, 33)),
-    "P10": ("push button", (72, 80, 57, 25)),
     "P5": ("push button", (8, 80, 57, 25)),
+    "P10": ("push button", (72, 80, 57, 25)),
+    "Picture1": ("frame", (8, 8, 185, 33)),
+    "Picture2": ("frame", (48, 48, 145, 25)),
+    "Cancel": ("push button", (136, 80, 57, 25)),
+    "Hou": ("text", (8, 112, 33, 24)),
+    "Min": ("text", (72, 112, 33, 24)),
+    "Sec": ("text", (136, 112, 33, 24)),
+    "Settei": ("push button", (8, 144, 185, 25)),
     "Ji": ("label", (40, 120, 33, 17)),
     "Fun": ("label", (104, 120, 33, 17)),
     "Byou": ("label", (168, 120, 33, 17)),
 }
+TAB_ORDER = [name for name, (role, _) in CONTROLS.items() if role != "label"]
+BOXES = ("Hou", "Min", "Sec")  # the hour's, the minute's, the second's
 # The labels that sit inside a picture box rather than on the window: the box, and
 # where the label starts in the window.
 FRAMED_LABELS = {"PANEL": ("Picture1", (10, 10)), "YOTEI": ("Picture2", (50, 50))}

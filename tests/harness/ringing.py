@@ -4,10 +4,10 @@ a recording: shared by the tests that listen."""
 import math
 import time
 
+from .atspi import BOXES
 from .timetext import time_text
 from .waiting import wait_for
 
-BOXES = ("Hou", "Min", "Sec")
 LOUD = 200  # RMS of a 10 ms window, of 32768; the null sink is exactly 0 when silent
 
 
