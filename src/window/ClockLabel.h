@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QLabel>
 #include <QRawFont>
+#include <QTextLayout>
 
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace vellomarin {
@@ -28,16 +33,50 @@ private:
         QRawFont font;
         quint32 index;
         QPointF position;
-        QRect ink; // where drawing it can change pixels
+        QRectF bounds; // of its outline, from position
+        QRect ink;     // where drawing it can change pixels
         bool sameAs(const Glyph& o) const {
             return index == o.index && position == o.position && font == o.font;
         }
     };
 
+    // One line of text, with the baseline at y = ascent: as the toolkit lays it out
+    // (layout set), or composed of characters shaped alone.
+    struct Line {
+        std::unique_ptr<QTextLayout> layout;
+        std::vector<Glyph> glyphs; // ink unset
+        qreal advance = 0;
+        qreal ascent = 0;
+        qreal descent = 0;
+    };
+    Line shape(const QString& text);
+
+    // A character shaped alone, kept for as long as the font is.
+    struct Shaped {
+        bool usable = false; // stays in place in the line, and is one glyph
+        QRawFont font;
+        quint32 index = 0;
+        QPointF offset; // from the pen position on the baseline
+        qreal advance = 0;
+        qreal ascent = 0;
+        qreal descent = 0;
+        QRectF bounds; // of the glyph, from its origin
+    };
+    const Shaped& shapedAlone(QChar c);
+    bool shapesAsNeighbours(QChar a, QChar b);
+    bool composeFromCache(const QString& text, Line& line);
+
     QImage face_;
     QString faceText_;
     std::vector<Glyph> faceGlyphs_; // as drawn on face_
     bool faceValid_ = false;
+
+    // What shaping each character alone gave, and which neighbours shape as the two
+    // alone do, in a left-to-right line of cacheFont_ at cacheDpi_.
+    QFont cacheFont_;
+    int cacheDpi_ = 0;
+    std::unordered_map<char16_t, Shaped> shaped_;
+    QHash<quint32, bool> neighbours_;
 };
 
 } // namespace vellomarin

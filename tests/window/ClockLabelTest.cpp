@@ -40,5 +40,41 @@ TEST(ClockLabelTest, DrawingOnlyWhatChangedLooksAsDrawingAll) {
     }
 }
 
+// What the face composes of characters shaped once, and what it leaves to QLabel, must
+// look as QLabel draws it too: after a change of font, with kerning and ligatures, with
+// right-to-left text in either direction of the widget, and across lines.
+TEST(ClockLabelTest, OtherFontsAndTextsLookAsQLabelDrawsThem) {
+    QFont latin(QStringLiteral("DejaVu Serif"));
+    latin.setPointSizeF(15.5);
+    const struct {
+        QFont font;
+        Qt::LayoutDirection direction;
+        const char16_t* text;
+    } rows[] = {
+        {MinchoFont(20.25), Qt::LeftToRight, u"9時05分03秒"},
+        {MinchoFont(12), Qt::LeftToRight, u"9時05分03秒"},
+        {latin, Qt::LeftToRight, u"9:05:03 AV To fi"},
+        {latin, Qt::LeftToRight, u"9:05:04 AV To fi"},
+        {latin, Qt::LeftToRight, u"0 مرحبا 9"},
+        {latin, Qt::RightToLeft, u"12 34 ab"},
+        {latin, Qt::LeftToRight, u"12\n34"},
+        {latin, Qt::LeftToRight, u"12\t34"},
+    };
+    ClockLabel clock;
+    dress(clock);
+    for (const auto& row : rows) {
+        const QString caption = QString::fromUtf16(row.text);
+        SCOPED_TRACE(caption.toStdString());
+        clock.setFont(row.font);
+        clock.setLayoutDirection(row.direction);
+        clock.setText(caption);
+        QLabel plain(caption);
+        dress(plain);
+        plain.setFont(row.font);
+        plain.setLayoutDirection(row.direction);
+        EXPECT_EQ(drawn(clock), drawn(plain));
+    }
+}
+
 } // namespace
 } // namespace vellomarin
