@@ -5,11 +5,21 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class QString;
 class QWidget;
 
 namespace vellomarin {
 
 class PhasedTimer;
+
+// A label that takes a new text by repainting only the part of it that changed.
+class PartialRepaintLabel {
+public:
+    virtual void setTextRepaintingChanges(const QString& text) = 0;
+
+protected:
+    ~PartialRepaintLabel() = default;
+};
 
 // The window's controls, by the names the window gives them. The window builds this
 // once; the adapter, the wiring and the descriptions for screen readers use it, so a
@@ -17,6 +27,7 @@ class PhasedTimer;
 struct Controls {
     QWidget* window = nullptr; // the form itself, "Vellomarin"
     QLabel* PANEL = nullptr;
+    PartialRepaintLabel* panelText = nullptr; // PANEL's own way to a new text, if it has one
     QLabel* YOTEI = nullptr;
     QFrame* Picture1 = nullptr; // frames PANEL
     QFrame* Picture2 = nullptr; // frames YOTEI

@@ -41,7 +41,13 @@ QString QtPlatform::labelCaption(LabelId id) const {
 void QtPlatform::setLabelCaption(LabelId id, const QString& text) {
     QLabel* target = label(id);
     // An unchanged caption would still be laid out and repainted.
-    if (target->text() != text)
+    if (target->text() == text)
+        return;
+    // The clock changes a glyph or two a second: repainting and sending the whole label
+    // to the display would cost more than drawing the new glyphs.
+    if (id == LabelId::PANEL && controls_.panelText)
+        controls_.panelText->setTextRepaintingChanges(text);
+    else
         target->setText(text);
 }
 

@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTextLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <memory>
@@ -55,6 +56,23 @@ void ClockLabel::changeEvent(QEvent* event) {
         break;
     }
     QLabel::changeEvent(event);
+}
+
+void ClockLabel::setTextRepaintingChanges(const QString& text) {
+    // QLabel repaints its whole contents on a new text; held back, the face is brought
+    // up to the text now and only what it drew anew is repainted. A window not shown
+    // draws nothing until it is, and then all of it.
+    const QWindow* shown = window()->windowHandle();
+    if (!canUseFace() || !shown || !shown->isExposed() || !faceValid_) {
+        setText(text);
+        return;
+    }
+    setAttribute(Qt::WA_UpdatesDisabled, true);
+    setText(text);
+    setAttribute(Qt::WA_UpdatesDisabled, false);
+    const QRect changed = isOneLine(text) ? updateFace() : rect();
+    if (!changed.isEmpty())
+        update(changed);
 }
 
 void ClockLabel::paintEvent(QPaintEvent* event) {
@@ -176,7 +194,7 @@ bool ClockLabel::composeFromCache(const QString& text, Line& line) {
     return true;
 }
 
-void ClockLabel::updateFace() {
+QRect ClockLabel::updateFace() {
     const QString now = text();
     const QRect area = contentsRect();
 
@@ -252,6 +270,7 @@ void ClockLabel::updateFace() {
     faceText_ = now;
     faceGlyphs_ = std::move(glyphs);
     faceValid_ = true;
+    return dirty;
 }
 
 } // namespace vellomarin

@@ -7,6 +7,8 @@
 #include <QRawFont>
 #include <QTextLayout>
 
+#include "qt/Controls.h"
+
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -17,9 +19,12 @@ namespace vellomarin {
 // whole text on every paint; this one keeps its face in an image of its own and draws
 // again only where a glyph came, went or moved (mostly the seconds). Screen readers and
 // callers still see a QLabel and its text.
-class ClockLabel : public QLabel {
+class ClockLabel : public QLabel, public PartialRepaintLabel {
 public:
     explicit ClockLabel(QWidget* parent = nullptr);
+
+    // setText, with only the glyphs that changed repainted and sent to the display.
+    void setTextRepaintingChanges(const QString& text) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -27,7 +32,8 @@ protected:
 
 private:
     bool canUseFace() const;
-    void updateFace();
+    // Brings the face up to the text; returns the area drawn anew.
+    QRect updateFace();
 
     struct Glyph {
         QRawFont font;

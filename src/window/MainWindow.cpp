@@ -171,6 +171,7 @@ Controls MainWindow::createControls() {
     c.Picture1 = named(picture1, "Picture1", fromTwips(120, 120, 2775, 495));
     auto* panel = c.PANEL =
         label<ClockLabel>(picture1->client(), "PANEL", QString(), fromTwips(0, 0, 2775, 495), 20.25);
+    c.panelText = static_cast<ClockLabel*>(panel);
     // The labels run under their box's right and bottom border; centre their text in the
     // part that shows, or a clock from 10時 on loses the edge of its 秒 to the border.
     for (auto [box, l] : {std::pair{picture1, panel}, std::pair{picture2, yotei}})

@@ -1,7 +1,10 @@
 #include "window/ClockLabel.h"
 #include "window/Fonts.h"
 
+#include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -73,6 +76,29 @@ TEST(ClockLabelTest, OtherFontsAndTextsLookAsQLabelDrawsThem) {
         plain.setFont(row.font);
         plain.setLayoutDirection(row.direction);
         EXPECT_EQ(drawn(clock), drawn(plain));
+    }
+}
+
+// A shown clock sent only the glyphs that changed: what reaches the screen is the whole
+// text as QLabel draws it, including after a text of another width and after none.
+TEST(ClockLabelTest, RepaintingOnlyTheChangeLeavesTheWholeTextOnScreen) {
+    ClockLabel clock;
+    dress(clock);
+    clock.setText(QString::fromUtf16(u"9時05分03秒"));
+    clock.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&clock));
+    for (const char16_t* text : {u"9時05分04秒", u"9時05分10秒", u"9時59分59秒", u"10時00分00秒",
+                                 u"10時00分01秒", u"", u"0時00分01秒", u"0時00分02秒"}) {
+        const QString caption = QString::fromUtf16(text);
+        SCOPED_TRACE(caption.toStdString());
+        clock.setTextRepaintingChanges(caption);
+        EXPECT_EQ(clock.text(), caption);
+        QTest::qWait(20); // the repaint and flush are posted
+        const QImage screen = clock.screen()->grabWindow(clock.winId()).toImage().convertToFormat(
+            QImage::Format_RGB32);
+        QLabel plain(caption);
+        dress(plain);
+        EXPECT_EQ(screen, drawn(plain));
     }
 }
 
