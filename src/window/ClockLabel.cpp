@@ -51,6 +51,7 @@ void ClockLabel::changeEvent(QEvent* event) {
     case QEvent::ActivationChange:
     case QEvent::LayoutDirectionChange:
         faceValid_ = false;
+        layoutPending_ = false;
         break;
     default:
         break;
@@ -59,20 +60,45 @@ void ClockLabel::changeEvent(QEvent* event) {
 }
 
 void ClockLabel::setTextRepaintingChanges(const QString& text) {
-    // QLabel repaints its whole contents on a new text; held back, the face is brought
-    // up to the text now and only what it drew anew is repainted. A window not shown
-    // draws nothing until it is, and then all of it.
+    // QLabel repaints its whole contents on a new text. Held back, only where glyphs
+    // changed is repainted: where those of the characters that changed were, now, and
+    // where the new text's glyphs differ from the face's once it is laid out, just before
+    // the window repaints, after the rest of the tick (the watch) has run. A window not
+    // shown draws nothing until it is, and then all of it.
     const QWindow* shown = window()->windowHandle();
-    if (!canUseFace() || !shown || !shown->isExposed() || !faceValid_) {
+    if (!canUseFace() || !shown || !shown->isExposed() || !faceValid_ || !isOneLine(text)) {
         setText(text);
         return;
+    }
+    QRect changed;
+    if (text.size() == faceText_.size() && faceGlyphs_.size() == size_t(text.size())) {
+        for (qsizetype i = 0; i < text.size(); ++i)
+            if (text[i] != faceText_[i])
+                changed |= faceGlyphs_[size_t(i)].ink;
+    } else {
+        changed = rect();
     }
     setAttribute(Qt::WA_UpdatesDisabled, true);
     setText(text);
     setAttribute(Qt::WA_UpdatesDisabled, false);
-    const QRect changed = isOneLine(text) ? updateFace() : rect();
-    if (!changed.isEmpty())
-        update(changed);
+    if (changed.isEmpty())
+        return;
+    if (!watchingRepaints_) {
+        window()->installEventFilter(this);
+        watchingRepaints_ = true;
+    }
+    layoutAwaited_ = true;
+    update(changed & rect());
+}
+
+bool ClockLabel::eventFilter(QObject* watched, QEvent* event) {
+    // The window is about to repaint what is marked: what the new text changes joins it.
+    if (event->type() == QEvent::UpdateRequest && layoutAwaited_) {
+        layoutAwaited_ = false;
+        if (text() != faceText_ || !faceValid_)
+            update(layOutFace());
+    }
+    return QLabel::eventFilter(watched, event);
 }
 
 void ClockLabel::paintEvent(QPaintEvent* event) {
@@ -83,8 +109,15 @@ void ClockLabel::paintEvent(QPaintEvent* event) {
         QLabel::paintEvent(event);
         return;
     }
-    if (!faceValid_ || face_.size() != size() || text() != faceText_)
-        updateFace();
+    const bool laidOut = layoutPending_ && layoutText_ == text() && layoutSize_ == size();
+    if (!laidOut && (!faceValid_ || face_.size() != size() || text() != faceText_)) {
+        // Laid out only now: what changes beyond this paint is repainted next.
+        const QRect changed = layOutFace();
+        if (!event->region().contains(changed))
+            update(changed);
+    }
+    if (layoutPending_)
+        drawFace();
     QPainter painter(this);
     for (const QRect& r : event->region())
         painter.drawImage(r.topLeft(), face_, r);
@@ -194,7 +227,7 @@ bool ClockLabel::composeFromCache(const QString& text, Line& line) {
     return true;
 }
 
-QRect ClockLabel::updateFace() {
+QRect ClockLabel::layOutFace() {
     const QString now = text();
     const QRect area = contentsRect();
 
@@ -230,6 +263,21 @@ QRect ClockLabel::updateFace() {
         changes(glyphs, faceGlyphs_);
         dirty &= rect();
     }
+    layout_ = std::move(line);
+    layoutOrigin_ = origin;
+    layoutText_ = now;
+    layoutSize_ = size();
+    layoutDirty_ = dirty;
+    layoutPending_ = true;
+    return dirty;
+}
+
+void ClockLabel::drawFace() {
+    const QRect area = contentsRect();
+    const QRect dirty = layoutDirty_;
+    const QPointF origin = layoutOrigin_;
+    Line& line = layout_;
+    const std::vector<Glyph>& glyphs = line.glyphs;
     if (face_.size() != size())
         face_ = QImage(size(), QImage::Format_RGB32);
 
@@ -267,10 +315,11 @@ QRect ClockLabel::updateFace() {
             draw();
         }
     }
-    faceText_ = now;
-    faceGlyphs_ = std::move(glyphs);
+    faceText_ = layoutText_;
+    faceGlyphs_ = std::move(line.glyphs);
     faceValid_ = true;
-    return dirty;
+    layout_ = Line();
+    layoutPending_ = false;
 }
 
 } // namespace vellomarin

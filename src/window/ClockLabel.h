@@ -28,12 +28,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     bool canUseFace() const;
-    // Brings the face up to the text; returns the area drawn anew.
-    QRect updateFace();
+    // Lays the text out for the face and returns where the face must be drawn anew;
+    // drawFace() draws it there.
+    QRect layOutFace();
+    void drawFace();
 
     struct Glyph {
         QRawFont font;
@@ -76,6 +79,18 @@ private:
     QString faceText_;
     std::vector<Glyph> faceGlyphs_; // as drawn on face_
     bool faceValid_ = false;
+
+    // The text laid out and not yet drawn on the face.
+    Line layout_;
+    QPointF layoutOrigin_;
+    QString layoutText_;
+    QSize layoutSize_;
+    QRect layoutDirty_;
+    bool layoutPending_ = false;
+    // A new text waits to be laid out when the window next repaints, which this label
+    // watches for once it has had a text that way.
+    bool layoutAwaited_ = false;
+    bool watchingRepaints_ = false;
 
     // What shaping each character alone gave, and which neighbours shape as the two
     // alone do, in a left-to-right line of cacheFont_ at cacheDpi_.
