@@ -83,12 +83,15 @@ void ClockLabel::setTextRepaintingChanges(const QString& text) {
     setAttribute(Qt::WA_UpdatesDisabled, false);
     if (changed.isEmpty())
         return;
-    if (!watchingRepaints_) {
-        window()->installEventFilter(this);
-        watchingRepaints_ = true;
+    if (watchingRepaints_ != window()) {
+        if (watchingRepaints_)
+            watchingRepaints_->removeEventFilter(this);
+        watchingRepaints_ = window();
+        watchingRepaints_->installEventFilter(this);
     }
     layoutAwaited_ = true;
-    update(changed & rect());
+    changed &= rect();
+    update(changed.isEmpty() ? rect() : changed);
 }
 
 bool ClockLabel::eventFilter(QObject* watched, QEvent* event) {

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QImage>
 #include <QLabel>
+#include <QPointer>
 #include <QRawFont>
 #include <QTextLayout>
 
@@ -88,9 +89,9 @@ private:
     QRect layoutDirty_;
     bool layoutPending_ = false;
     // A new text waits to be laid out when the window next repaints, which this label
-    // watches for once it has had a text that way.
+    // watches for in the window it last had a text that way in.
     bool layoutAwaited_ = false;
-    bool watchingRepaints_ = false;
+    QPointer<QWidget> watchingRepaints_;
 
     // What shaping each character alone gave, and which neighbours shape as the two
     // alone do, in a left-to-right line of cacheFont_ at cacheDpi_.
