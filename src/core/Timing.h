@@ -8,8 +8,8 @@ namespace vellomarin {
 
 // Jikoku rewrites PANEL at this phase of each wall-clock second. Its timer counts on the
 // wall clock and never fires before the instant by that clock, so the tick that comes
-// reads the new second at the second itself: no margin is needed (bench/README.md,
-// "Clock lag", has the measurements).
+// reads the new second at the second itself: no margin is needed, and any would be lag
+// (bench/README.md, "What moved the figures: the clock on a wall-clock timer").
 inline constexpr int64_t kJikokuPeriodMs = 1000;
 inline constexpr int64_t kJikokuPhaseMs = 0;
 
