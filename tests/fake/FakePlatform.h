@@ -62,13 +62,15 @@ public:
     // The thread is busy for `ms`: both clocks move on, no event is handled, then the
     // ticks that fell due are delivered once each.
     void stall(int64_t ms);
-    // The machine sleeps for `ms`: the wall clock moves on, the monotonic one does not.
+    // The machine sleeps for `ms`: the wall clock moves on, the monotonic one does not,
+    // and Jikoku's timer is cancelled, as at any change of the wall clock.
     void suspend(int64_t ms);
-    // The wall clock is set by `deltaMs` (negative: set back).
+    // The wall clock is set by `deltaMs` (negative: set back); Jikoku's timer is cancelled.
     void stepWall(int64_t deltaMs);
     // From the wall instant `atWallMs` on, local time is the wall clock plus `offsetMs`.
     void setLocalOffsetFrom(int64_t atWallMs, int64_t offsetMs);
-    // How long after its instant Jikoku's tick is handled (0 at first).
+    // How long after its instant, or a change of the clock, Jikoku's tick is handled (0
+    // at first).
     void setWakeDelay(int64_t ms) { wakeDelay_ = ms; }
     int64_t wakeDelay() const { return wakeDelay_; }
 
