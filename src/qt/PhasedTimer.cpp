@@ -60,9 +60,9 @@ void PhasedTimer::setEnabled(bool enabled) {
 }
 
 void PhasedTimer::arm() {
-    const itimerspec spec{fromMs(policy_.period()), fromMs(policy_.firstAfter(wallClockMs_()))};
+    const itimerspec schedule{fromMs(policy_.period()), fromMs(policy_.firstAfter(wallClockMs_()))};
     // Only bad arguments fail here, and these are built to be valid.
-    timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+    timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &schedule, nullptr);
 }
 
 TickPolicy::Wake PhasedTimer::wakeFromRead(long result, int error) {
