@@ -21,9 +21,6 @@
 namespace vellomarin::test {
 namespace {
 
-constexpr int64_t kSecond = 1000;
-constexpr int64_t kMinute = 60 * kSecond;
-constexpr int64_t kHour = 60 * kMinute;
 // The clock label is rewritten as each second begins, and at once when the clock is set
 // or the machine resumes, each time once the thread wakes; the watch looks right after.
 constexpr int64_t kWakeDelay = 3;

@@ -14,9 +14,6 @@
 namespace vellomarin::test {
 namespace {
 
-constexpr int64_t kSecond = 1000;
-constexpr int64_t kMinute = 60 * kSecond;
-constexpr int64_t kHour = 60 * kMinute;
 constexpr int64_t kWakeDelay = 3;
 
 enum class Fault { Step, Suspend, Stall };

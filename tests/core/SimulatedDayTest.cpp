@@ -13,9 +13,6 @@
 namespace vellomarin::test {
 namespace {
 
-constexpr int64_t kSecond = 1000;
-constexpr int64_t kMinute = 60 * kSecond;
-
 TEST(SimulatedDay, ClockShowsEverySecondAcrossMidnight) {
     FakePlatform p(At(12, 0, 0, 400));
     p.setWakeDelay(2);

@@ -11,10 +11,6 @@
 namespace vellomarin::test {
 namespace {
 
-constexpr int64_t kSecond = 1000;
-constexpr int64_t kMinute = 60 * kSecond;
-constexpr int64_t kHour = 60 * kMinute;
-
 int32_t Sec(int h, int m, int s) {
     return (h * 60 + m) * 60 + s;
 }

@@ -105,15 +105,14 @@ void FakePlatform::deliver(TimerId timer) {
         handle(Event::AlarmTick);
         return;
     }
-    // The read: a cancel comes first; otherwise the instants that passed are counted and
-    // the kernel's next one is the first still ahead.
+    // The read: a cancel comes first; otherwise the instants that passed are counted.
     const TickPolicy::Wake wake =
         jikoku_.cancelled ? TickPolicy::Wake::ClockSet : TickPolicy::Wake::Expired;
     jikoku_.cancelled = false;
-    if (wake == TickPolicy::Wake::Expired)
-        jikoku_.expiryWall = jikokuPolicy_.firstAfter(wall_);
     const TickPolicy::Response response = TickPolicy::respond(wake);
-    if (response.rearm)
+    // After an expiry the kernel's next instant is the first still ahead; a re-arm after
+    // a clock change lands on the same.
+    if (wake == TickPolicy::Wake::Expired || response.rearm)
         jikoku_.expiryWall = jikokuPolicy_.firstAfter(wall_);
     if (response.tick) {
         ++jikoku_.ticks;

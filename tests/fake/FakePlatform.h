@@ -13,7 +13,10 @@
 
 namespace vellomarin::test {
 
-inline constexpr int64_t kMsPerDay = 24LL * 60 * 60 * 1000;
+inline constexpr int64_t kSecond = 1000;
+inline constexpr int64_t kMinute = 60 * kSecond;
+inline constexpr int64_t kHour = 60 * kMinute;
+inline constexpr int64_t kMsPerDay = 24 * kHour;
 
 inline int64_t At(int hour, int minute, int second, int ms = 0) {
     return ((hour * 60LL + minute) * 60 + second) * 1000 + ms;
