@@ -51,7 +51,7 @@ void ClockLabel::changeEvent(QEvent* event) {
     case QEvent::ActivationChange:
     case QEvent::LayoutDirectionChange:
         faceValid_ = false;
-        layoutPending_ = false;
+        laidOut_.reset();
         break;
     default:
         break;
@@ -112,14 +112,14 @@ void ClockLabel::paintEvent(QPaintEvent* event) {
         QLabel::paintEvent(event);
         return;
     }
-    const bool laidOut = layoutPending_ && layoutText_ == text() && layoutSize_ == size();
+    const bool laidOut = laidOut_ && laidOut_->text == text() && laidOut_->size == size();
     if (!laidOut && (!faceValid_ || face_.size() != size() || text() != faceText_)) {
         // Laid out only now: what changes beyond this paint is repainted next.
         const QRect changed = layOutFace();
         if (!event->region().contains(changed))
             update(changed);
     }
-    if (layoutPending_)
+    if (laidOut_)
         drawFace();
     QPainter painter(this);
     for (const QRect& r : event->region())
@@ -266,21 +266,16 @@ QRect ClockLabel::layOutFace() {
         changes(glyphs, faceGlyphs_);
         dirty &= rect();
     }
-    layout_ = std::move(line);
-    layoutOrigin_ = origin;
-    layoutText_ = now;
-    layoutSize_ = size();
-    layoutDirty_ = dirty;
-    layoutPending_ = true;
+    laidOut_ = LaidOut{std::move(line), origin, now, size(), dirty};
     return dirty;
 }
 
 void ClockLabel::drawFace() {
     const QRect area = contentsRect();
-    const QRect dirty = layoutDirty_;
-    const QPointF origin = layoutOrigin_;
-    Line& line = layout_;
-    const std::vector<Glyph>& glyphs = line.glyphs;
+    const LaidOut& next = *laidOut_;
+    const QRect& dirty = next.dirty;
+    const QPointF& origin = next.origin;
+    const std::vector<Glyph>& glyphs = next.line.glyphs;
     if (face_.size() != size())
         face_ = QImage(size(), QImage::Format_RGB32);
 
@@ -290,8 +285,8 @@ void ClockLabel::drawFace() {
         const QRect clip = dirty & area;
         painter.setClipRect(clip);
         painter.setPen(QPen(palette().brush(foregroundRole()), 1));
-        if (line.layout) {
-            line.layout->draw(&painter, origin);
+        if (next.line.layout) {
+            next.line.layout->draw(&painter, origin);
         } else {
             // Only the glyphs that reach the clip, in the order of the line, a run per font.
             QGlyphRun run;
@@ -318,11 +313,10 @@ void ClockLabel::drawFace() {
             draw();
         }
     }
-    faceText_ = layoutText_;
-    faceGlyphs_ = std::move(line.glyphs);
+    faceText_ = next.text;
+    faceGlyphs_ = std::move(laidOut_->line.glyphs);
     faceValid_ = true;
-    layout_ = Line();
-    layoutPending_ = false;
+    laidOut_.reset();
 }
 
 } // namespace vellomarin

@@ -11,6 +11,7 @@
 #include "qt/Controls.h"
 
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -82,12 +83,14 @@ private:
     bool faceValid_ = false;
 
     // The text laid out and not yet drawn on the face.
-    Line layout_;
-    QPointF layoutOrigin_;
-    QString layoutText_;
-    QSize layoutSize_;
-    QRect layoutDirty_;
-    bool layoutPending_ = false;
+    struct LaidOut {
+        Line line;      // glyphs placed in the label
+        QPointF origin; // where the line starts
+        QString text;
+        QSize size;  // of the label it was laid out for
+        QRect dirty; // where the face must be drawn anew
+    };
+    std::optional<LaidOut> laidOut_;
     // A new text waits to be laid out when the window next repaints, which this label
     // watches for in the window it last had a text that way in.
     bool layoutAwaited_ = false;
