@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,18 +116,30 @@ struct ZoneCase {
 
 class LocalTimeChangeTest : public ::testing::TestWithParam<ZoneCase> {};
 
+void setAlarm(FakePlatform& p, int hour, int minute, int second) {
+    p.setBoxText(BoxId::Hou, QString::number(hour));
+    p.setBoxText(BoxId::Min, QString::number(minute));
+    p.setBoxText(BoxId::Sec, QString::number(second));
+    p.handle(Event::SetteiClick);
+}
+
+// Awake, and asleep from the moment the alarm is set: then the wake timer, worked out
+// across the same change of offset, must wake the machine in time for the same second.
 TEST_P(LocalTimeChangeTest, RingsWhenTheLocalTimeReachesTheAlarm) {
     const ZoneCase& c = GetParam();
-    FakePlatform p(At(1, 58, 30, 250));
-    p.setWakeDelay(kWakeDelay);
-    p.setLocalOffsetFrom(At(2, 0, 0), c.offset);
-    p.load();
-    p.setBoxText(BoxId::Hou, QString::number(c.alarm[0]));
-    p.setBoxText(BoxId::Min, QString::number(c.alarm[1]));
-    p.setBoxText(BoxId::Sec, QString::number(c.alarm[2]));
-    p.handle(Event::SetteiClick);
-    ASSERT_TRUE(p.runUntil([&] { return p.timerEnabled(TimerId::Alarm); }, 3 * kHour));
-    EXPECT_EQ(p.wallMs(), c.ringsAt + kWakeDelay);
+    for (bool asleep : {false, true}) {
+        SCOPED_TRACE(asleep ? "asleep" : "awake");
+        FakePlatform p(At(1, 58, 30, 250));
+        p.setWakeDelay(kWakeDelay);
+        p.setLocalOffsetFrom(At(2, 0, 0), c.offset);
+        p.setWakeCapable(asleep);
+        p.load();
+        setAlarm(p, c.alarm[0], c.alarm[1], c.alarm[2]);
+        if (asleep)
+            p.sleepUntil(p.wallMs() + 12 * kHour, 3 * kSecond);
+        ASSERT_TRUE(p.runUntil([&] { return p.timerEnabled(TimerId::Alarm); }, 3 * kHour));
+        EXPECT_EQ(p.wallMs(), c.ringsAt + kWakeDelay);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -144,8 +157,72 @@ INSTANTIATE_TEST_SUITE_P(
         ZoneCase{"backASecondAfterTheAlarm", -kHour, {1, 59, 59}, At(1, 59, 59)},
         // A new zone nine hours east passes the alarm; nine hours west puts it ahead.
         ZoneCase{"newZoneEast", 9 * kHour, {8, 0, 0}, At(2, 0, 0)},
-        ZoneCase{"newZoneWest", -9 * kHour, {1, 58, 40}, At(1, 58, 40)}),
+        ZoneCase{"newZoneWest", -9 * kHour, {1, 59, 40}, At(1, 59, 40)}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The machine asleep when the alarm comes: the wake timer wakes it kWakeLeadMs before,
+// or the user does. Set at 6:00:00.400 for 7:00:00, it sleeps at once.
+struct SleepCase {
+    const char* name;
+    bool capable;      // the program holds CAP_WAKE_ALARM, so it arms a wake timer
+    int64_t resumeMs;  // how long the machine takes to resume, however it was woken
+    int64_t userWake;  // the wall instant the user wakes it
+    int64_t sleepsAgainFor; // put back to sleep a second after it resumes; 0: it is not
+    int64_t ringsAt;   // when the ringing must start, before the thread's wake-up
+};
+
+class SleepTest : public ::testing::TestWithParam<SleepCase> {};
+
+TEST_P(SleepTest, RingsOnceNeverEarlyAndAsSoonAsTheMachineIsUp) {
+    const SleepCase& c = GetParam();
+    FakePlatform p(At(6, 0, 0, 400));
+    p.setWakeDelay(kWakeDelay);
+    p.setWakeCapable(c.capable);
+    p.load();
+    setAlarm(p, 7, 0, 0);
+    EXPECT_EQ(p.wakeTimerAt(), c.capable ? std::optional(At(6, 59, 50)) : std::nullopt);
+    p.sleepUntil(c.userWake, c.resumeMs);
+    if (c.sleepsAgainFor > 0) {
+        p.runFor(kSecond);
+        p.sleepUntil(p.wallMs() + c.sleepsAgainFor, c.resumeMs);
+    }
+    ASSERT_TRUE(p.runUntil([&] { return p.timerEnabled(TimerId::Alarm); }, 12 * kHour));
+    EXPECT_EQ(p.wallMs(), c.ringsAt + kWakeDelay);
+    p.handle(Event::CancelClick);
+    EXPECT_EQ(p.wakeTimerAt(), std::nullopt) << "a wake timer with no alarm";
+    const int64_t wakes = p.wakeTimerTicks();
+    p.runFor(2 * kMsPerDay);
+    EXPECT_EQ(p.ringTicks().size(), 1u) << "rang again";
+    EXPECT_EQ(p.wakeTimerTicks(), wakes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SleepTest,
+    ::testing::Values(
+        SleepCase{"leadCoversTheResume", true, 3 * kSecond, At(9, 0, 0), 0, At(7, 0, 0)},
+        SleepCase{"resumeAsLongAsTheLead", true, 10 * kSecond, At(9, 0, 0), 0, At(7, 0, 0)},
+        SleepCase{"resumeLongerThanTheLead", true, 15 * kSecond, At(9, 0, 0), 0, At(7, 0, 5)},
+        SleepCase{"noCapabilityRingsAtResume", false, 3 * kSecond, At(9, 0, 0), 0, At(9, 0, 3)},
+        SleepCase{"userWakesItFirst", true, 3 * kSecond, At(6, 30, 0), 0, At(7, 0, 0)},
+        SleepCase{"userWakesItFirstNoCapability", false, 3 * kSecond, At(6, 30, 0), 0,
+                  At(7, 0, 0)},
+        // The lid stays shut and the machine sleeps again: woken again at the second.
+        SleepCase{"sleepsAgainAfterTheLeadWake", true, 3 * kSecond, At(9, 0, 0), 2 * kHour,
+                  At(7, 0, 3)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A new zone chosen while an alarm waits moves its instant, and the wake timer with it.
+TEST(SleepTest, ANewZoneMovesTheWakeTimer) {
+    FakePlatform p(At(6, 0, 0, 400));
+    p.setWakeCapable(true);
+    p.load();
+    setAlarm(p, 7, 0, 0);
+    p.setLocalOffsetFrom(p.wallMs(), 30 * kMinute);
+    EXPECT_EQ(p.wakeTimerAt(), At(6, 29, 50));
+    p.setBoxText(BoxId::Hou, QString::number(5)); // 5:00 local is tomorrow
+    p.handle(Event::SetteiClick);
+    EXPECT_EQ(p.wakeTimerAt(), At(4, 29, 50) + kMsPerDay);
+}
 
 } // namespace
 } // namespace vellomarin::test

@@ -2,6 +2,7 @@
 
 #include "core/Timing.h"
 #include "core/alarm/Presets.h"
+#include "core/alarm/RingInstant.h"
 #include "core/clock/ClockHandlers.h"
 
 #include <algorithm>
@@ -24,6 +25,8 @@ QString FakePlatform::labelCaption(LabelId label) const {
 }
 void FakePlatform::setLabelCaption(LabelId label, const QString& text) {
     labels_[index(label)] = text;
+    if (label == LabelId::YOTEI)
+        armWakeTimer();
 }
 QString FakePlatform::boxText(BoxId box) const {
     return boxes_[index(box)];
@@ -71,6 +74,28 @@ int64_t FakePlatform::localOffsetAt(int64_t wallMs) const {
 
 void FakePlatform::setLocalOffsetFrom(int64_t atWallMs, int64_t offsetMs) {
     localOffsets_.emplace_back(atWallMs, offsetMs);
+    if (atWallMs <= wall_)
+        armWakeTimer();
+}
+
+void FakePlatform::setWakeCapable(bool capable) {
+    wakeCapable_ = capable;
+    armWakeTimer();
+}
+
+std::optional<int64_t> FakePlatform::wakeTimerAt() const {
+    return wake_.enabled ? std::optional(wake_.expiryWall) : std::nullopt;
+}
+
+// As the window arms it whenever YOTEI, the clock or the zone changes, and when it fires.
+void FakePlatform::armWakeTimer() {
+    const auto at =
+        wakeCapable_ ? WakeInstant(labels_[index(LabelId::YOTEI)], wall_,
+                                   [this](int64_t wallMs) { return localOffsetAt(wallMs); })
+                     : std::nullopt;
+    wake_.enabled = at.has_value();
+    wake_.expiryWall = at.value_or(0);
+    wake_.cancelled = false;
 }
 
 TimeOfDay FakePlatform::localTime() const {
@@ -95,8 +120,13 @@ void FakePlatform::handle(Event event) {
         afterEvent(event);
 }
 
-void FakePlatform::deliver(TimerId timer) {
-    if (timer == TimerId::Alarm) {
+void FakePlatform::deliver(Source source) {
+    if (source == Source::Wake) {
+        ++wake_.ticks;
+        armWakeTimer();
+        return;
+    }
+    if (source == Source::Alarm) {
         ++alarm_.ticks;
         // Qt sets the next due time before the tick is handled, skipping the missed ones.
         alarm_.dueMono += kAlarmIntervalMs;
@@ -120,25 +150,38 @@ void FakePlatform::deliver(TimerId timer) {
     }
 }
 
-int64_t FakePlatform::dueMono(TimerId timer) const {
-    if (timer == TimerId::Alarm)
-        return alarm_.dueMono;
-    if (jikoku_.cancelled)
-        return jikoku_.cancelledMono + wakeDelay_;
+int64_t FakePlatform::dueMono(const WallTimer& timer) const {
+    if (timer.cancelled)
+        return timer.cancelledMono + wakeDelay_;
     // Wall and monotonic clocks run together while the loop runs.
-    return mono_ + std::max<int64_t>(0, jikoku_.expiryWall + wakeDelay_ - wall_);
+    return mono_ + std::max<int64_t>(0, timer.expiryWall + wakeDelay_ - wall_);
 }
 
-bool FakePlatform::nextDue(int64_t limitMono, TimerId& timer) const {
+int64_t FakePlatform::dueMono(Source source) const {
+    switch (source) {
+    case Source::Jikoku:
+        return dueMono(jikoku_);
+    case Source::Wake:
+        return dueMono(wake_);
+    case Source::Alarm:
+        break;
+    }
+    return alarm_.dueMono;
+}
+
+bool FakePlatform::nextDue(int64_t limitMono, Source& source) const {
     bool found = false;
     int64_t best = limitMono;
-    for (TimerId candidate : {TimerId::Jikoku, TimerId::Alarm}) {
-        if (!timerEnabled(candidate))
+    for (Source candidate : {Source::Jikoku, Source::Alarm, Source::Wake}) {
+        const bool enabled = candidate == Source::Jikoku ? jikoku_.enabled
+                             : candidate == Source::Alarm ? alarm_.enabled
+                                                          : wake_.enabled;
+        if (!enabled)
             continue;
         const int64_t due = dueMono(candidate);
         if (due <= best && (!found || due < best)) {
             best = due;
-            timer = candidate;
+            source = candidate;
             found = true;
         }
     }
@@ -153,14 +196,14 @@ bool FakePlatform::runUntil(const std::function<bool()>& predicate, int64_t limi
     if (predicate())
         return true;
     const int64_t endMono = mono_ + limitMs;
-    TimerId timer{};
-    while (nextDue(endMono, timer)) {
-        const int64_t due = dueMono(timer);
+    Source source{};
+    while (nextDue(endMono, source)) {
+        const int64_t due = dueMono(source);
         if (due > mono_) {
             wall_ += due - mono_;
             mono_ = due;
         }
-        deliver(timer);
+        deliver(source);
         if (predicate())
             return true;
     }
@@ -178,14 +221,25 @@ void FakePlatform::stall(int64_t ms) {
 // The kernel cancels an armed wall-clock timer that asked for it whenever the clock is
 // set, and on resume.
 void FakePlatform::clockWasSet() {
-    if (jikoku_.enabled && !jikoku_.cancelled) {
-        jikoku_.cancelled = true;
-        jikoku_.cancelledMono = mono_;
+    for (WallTimer* timer : {&jikoku_, &wake_}) {
+        if (timer->enabled && !timer->cancelled) {
+            timer->cancelled = true;
+            timer->cancelledMono = mono_;
+        }
     }
 }
 
 void FakePlatform::suspend(int64_t ms) {
     wall_ += ms;
+    clockWasSet();
+}
+
+// A wake timer whose instant has passed has fired: it wakes nothing until re-armed.
+void FakePlatform::sleepUntil(int64_t userWakeMs, int64_t resumeMs) {
+    int64_t wakeAt = std::max(userWakeMs, wall_);
+    if (wake_.enabled && wake_.expiryWall >= wall_)
+        wakeAt = std::min(wakeAt, wake_.expiryWall);
+    wall_ = wakeAt + resumeMs;
     clockWasSet();
 }
 

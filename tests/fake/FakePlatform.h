@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -26,7 +27,8 @@ inline int64_t At(int hour, int minute, int second, int ms = 0) {
 // run in milliseconds. Events are dispatched through HandleEvent, as the window does.
 //
 // Jikoku is a model of the window's timer, a kernel timer on the wall clock armed as
-// the window's own TickPolicy says: it fires at each instant plus a wake delay the test
+// the window's own TickPolicy says (the wake timer is one too, armed by WakeInstant):
+// it fires at each instant plus a wake delay the test
 // sets, once however many instants passed while the thread was busy, and at once (plus
 // the delay) when the wall clock is set either way or the machine resumes. Alarm is a
 // repeating timer on the monotonic clock, as Qt's are: a tick that falls due while the
@@ -70,8 +72,18 @@ public:
     void suspend(int64_t ms);
     // The wall clock is set by `deltaMs` (negative: set back); Jikoku's timer is cancelled.
     void stepWall(int64_t deltaMs);
+    // The machine sleeps from now until the user wakes it at wall instant `userWakeMs`,
+    // or the wake timer does at its instant if that comes first; resuming then takes
+    // `resumeMs` of wall time. The wall-clock timers are cancelled, as by suspend().
+    void sleepUntil(int64_t userWakeMs, int64_t resumeMs);
     // From the wall instant `atWallMs` on, local time is the wall clock plus `offsetMs`.
+    // An instant already passed is a new zone chosen now, which the window is told of.
     void setLocalOffsetFrom(int64_t atWallMs, int64_t offsetMs);
+    // Whether the program may wake the machine (it holds CAP_WAKE_ALARM): then, while
+    // YOTEI holds a time, the wake timer is armed as the window arms it (false at first).
+    void setWakeCapable(bool capable);
+    // The wake timer's coming instant, if it is armed.
+    std::optional<int64_t> wakeTimerAt() const;
     // How long after its instant, or a change of the clock, Jikoku's tick is handled (0
     // at first).
     void setWakeDelay(int64_t ms) { wakeDelay_ = ms; }
@@ -93,6 +105,8 @@ public:
     int64_t ticks(TimerId timer) const {
         return timer == TimerId::Jikoku ? jikoku_.ticks : alarm_.ticks;
     }
+    // How often the wake timer woke the event thread.
+    int64_t wakeTimerTicks() const { return wake_.ticks; }
     // Sets the clock label directly, as a tick would show it.
     void showTime(int hour, int minute, int second);
 
@@ -111,13 +125,16 @@ private:
         int64_t cancelledMono = 0;
         int64_t ticks = 0;
     };
+    enum class Source { Jikoku, Alarm, Wake };
     template <typename E> static size_t index(E id) { return static_cast<size_t>(id); }
-    void deliver(TimerId timer);
-    // When the event thread would handle the timer's next tick, on the monotonic clock.
-    int64_t dueMono(TimerId timer) const;
-    // The enabled timer due soonest at or before `limitMono`, in due order, if any.
-    bool nextDue(int64_t limitMono, TimerId& timer) const;
+    void deliver(Source source);
+    // When the event thread would handle the source's next wake, on the monotonic clock.
+    int64_t dueMono(Source source) const;
+    int64_t dueMono(const WallTimer& timer) const;
+    // The enabled source due soonest at or before `limitMono`, in due order, if any.
+    bool nextDue(int64_t limitMono, Source& source) const;
     void clockWasSet();
+    void armWakeTimer();
     int64_t localOffsetAt(int64_t wallMs) const;
 
     int64_t wall_;
@@ -129,6 +146,8 @@ private:
     std::array<QString, 2> buttons_;
     WallTimer jikoku_;
     Timer alarm_;
+    WallTimer wake_;
+    bool wakeCapable_ = false;
     TickPolicy jikokuPolicy_;
     int64_t beeps_ = 0;
     std::vector<int64_t> ringTicks_;
