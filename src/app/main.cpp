@@ -1,5 +1,7 @@
 #include "app/SessionDisplays.h"
 #include "qt/Beeper.h"
+#include "qt/WakeCapability.h"
+#include "qt/WakeTimer.h"
 #include "window/MainWindow.h"
 
 #include <QApplication>
@@ -56,6 +58,9 @@ void holdMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Before Qt starts any thread, so that none holds more than this.
+    const bool mayWakeTheMachine = vellomarin::KeepOnlyWakeAlarmCapability();
+
     // Whoever sets QT_QPA_PLATFORM decides (offscreen, vnc, wayland on a scaled
     // screen). Otherwise name the session's displays to Qt, X first: Qt would try
     // Wayland first whenever it sees one, and where none of its guesses opens it
@@ -96,6 +101,8 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("vellomarin"));
 
     vellomarin::Beeper beeper;
+    // Where the machine may be woken, a sleeping one is woken in time for the alarm.
+    vellomarin::WakeTimer wakeTimer;
     // X has a bell of its own; Qt's other platforms (Wayland) make no sound without the
     // sound server, and then the window shows the ringing instead.
     const bool platformHasBell = QGuiApplication::platformName() == QLatin1String("xcb");
@@ -110,6 +117,8 @@ int main(int argc, char* argv[]) {
                      e.what());
         return 1;
     }
+    if (mayWakeTheMachine)
+        window->onScheduleChanged([&wakeTimer](const QString& yotei) { wakeTimer.setAlarm(yotei); });
     window->show();
     return QApplication::exec();
 }

@@ -30,10 +30,13 @@ bool CanberraBackend::play() {
     // Two plays in one tick must both sound, so they carry different ids.
     const uint32_t id = nextPlayId_;
     nextPlayId_ = 3 - nextPlayId_;
-    // The first play caches the bell in the server, so later ones send no data.
+    // The first play caches the bell in the server, so later ones send no data. The role
+    // is "alarm", not libcanberra's "event" for every play that names none: the desktop's
+    // "System Sounds" volume and mute, which many turn down to quiet its clicks, then do
+    // not govern it.
     return ca_context_play(context_, id, CA_PROP_EVENT_ID, "bell", CA_PROP_EVENT_DESCRIPTION,
-                           "Alarm", CA_PROP_CANBERRA_CACHE_CONTROL, "permanent",
-                           nullptr) == CA_SUCCESS;
+                           "Alarm", CA_PROP_MEDIA_ROLE, "alarm", CA_PROP_CANBERRA_CACHE_CONTROL,
+                           "permanent", nullptr) == CA_SUCCESS;
 }
 
 void CanberraBackend::close() {

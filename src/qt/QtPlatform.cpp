@@ -49,6 +49,8 @@ void QtPlatform::setLabelCaption(LabelId id, const QString& text) {
         controls_.panelText->setTextRepaintingChanges(text);
     else
         target->setText(text);
+    if (id == LabelId::YOTEI && scheduleChanged_)
+        scheduleChanged_(text);
 }
 
 QString QtPlatform::boxText(BoxId id) const {

@@ -4,6 +4,7 @@
 #include "qt/Controls.h"
 
 #include <functional>
+#include <utility>
 
 namespace vellomarin {
 
@@ -24,6 +25,11 @@ public:
     void beep() override;
     TimeOfDay localTime() const override;
 
+    // Called with YOTEI's text whenever it changes.
+    void onScheduleChanged(std::function<void(const QString&)> changed) {
+        scheduleChanged_ = std::move(changed);
+    }
+
 private:
     QLabel* label(LabelId id) const;
     QLineEdit* box(BoxId id) const;
@@ -33,6 +39,7 @@ private:
     Controls controls_;
     std::function<void()> beep_;
     std::function<bool()> heard_;
+    std::function<void(const QString&)> scheduleChanged_;
     int silentBeeps_ = 0;        // beeps of the current ringing that no one could hear
     bool yoteiInverted_ = false; // YOTEI's colours swapped to show a silent ringing
 };

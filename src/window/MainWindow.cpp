@@ -151,6 +151,10 @@ MainWindow::MainWindow(std::function<void()> beep, std::function<bool()> heard, 
 
 MainWindow::~MainWindow() = default;
 
+void MainWindow::onScheduleChanged(std::function<void(const QString&)> changed) {
+    platform_->onScheduleChanged(std::move(changed));
+}
+
 Controls MainWindow::createControls() {
     Controls c;
     c.window = this;

@@ -11,6 +11,8 @@
 
 namespace vellomarin {
 
+class QtPlatform;
+
 // The one window, "Vellomarin": its seventeen controls, and the wiring of their
 // events to the handlers. It decides nothing itself; each slot calls one handler.
 class MainWindow : public QWidget {
@@ -24,6 +26,9 @@ public:
 
     const ClockState& state() const { return state_; }
 
+    // Called with YOTEI's text whenever it changes.
+    void onScheduleChanged(std::function<void(const QString&)> changed);
+
     // Design size of the client area, in pixels at 96 dpi.
     static constexpr QSize kClientSize{201, 175};
 
@@ -33,7 +38,7 @@ private:
     void centreOnScreen();
 
     ClockState state_;
-    std::unique_ptr<Platform> platform_;
+    std::unique_ptr<QtPlatform> platform_;
 };
 
 } // namespace vellomarin

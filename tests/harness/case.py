@@ -52,8 +52,8 @@ class DesktopTestCase(unittest.TestCase):
         if cls.sound:
             cls.desktop.start_pulseaudio()
 
-    def start_app(self, faketime=None, env=None, settle=True):
-        app = self.desktop.start_app(binary(), faketime, env, settle)
+    def start_app(self, faketime=None, env=None, settle=True, wrapper=()):
+        app = self.desktop.start_app(binary(), faketime, env, settle, wrapper)
         self.addCleanup(app.stop)
         return app
 

@@ -216,10 +216,11 @@ class Desktop:
 
     # ------------------------------------------------------------ the program
 
-    def start_app(self, binary, faketime=None, env=None, settle=True):
+    def start_app(self, binary, faketime=None, env=None, settle=True, wrapper=()):
         """Starts the program and returns it once its window is up (and, with an
         AT-SPI bus, once its controls are found there). `faketime` is a libfaketime
-        time such as '@2026-12-08 09:58:30'; `env` adds to the desktop's."""
+        time such as '@2026-12-08 09:58:30'; `env` adds to the desktop's; `wrapper` is
+        a command that execs the program in its own process, such as setpriv."""
         env = dict(self.env, **(env or {}))
         if faketime:
             # The library itself rather than the faketime wrapper, which would run the
@@ -234,7 +235,7 @@ class Desktop:
             # and rewrite the system font caches, which every program started after it
             # then finds stale and rebuilds at start-up.
             env["NO_FAKE_STAT"] = "1"
-        process = self.procs.spawn("vellomarin", [str(binary)], env)
+        process = self.procs.spawn("vellomarin", [*wrapper, str(binary)], env)
         self.app = App(self, process, self.logs / "vellomarin.log")
         self.app.wait_until_shown(settle)
         return self.app
