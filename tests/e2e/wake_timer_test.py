@@ -88,25 +88,29 @@ class WakeTimerTest(harness.DesktopTestCase):
         cancel(app)
         app.assert_healthy()
 
-    def test_the_file_capability_gives_an_ordinary_user_that_alone(self):
+    def test_an_ordinary_user_keeps_cap_wake_alarm_alone_however_it_came(self):
         copy = self.desktop.tmp / "capable" / "vellomarin"
         copy.parent.mkdir()
         shutil.copy2(harness.binary(), copy)
         for path in (self.desktop.tmp, copy.parent):
             path.chmod(0o755)
         subprocess.run(["setcap", "cap_wake_alarm+p", str(copy)], check=True)
+        user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
         env = dict(self.desktop.env, QT_QPA_PLATFORM="offscreen", HOME="/nonexistent")
         env.pop("XDG_RUNTIME_DIR", None)
-        proc = self.desktop.procs.spawn("capable", [
-            "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--", str(copy)], env)
-        wait_for(lambda: capabilities(proc.pid)["CapPrm"] == CAP_WAKE_ALARM or proc.poll(),
-                 "the program to drop all but CAP_WAKE_ALARM", 20)
-        time.sleep(1)
-        self.assertIsNone(proc.poll(), "it did not start as an ordinary user")
-        caps = capabilities(proc.pid)
-        self.assertEqual((caps["CapPrm"], caps["CapEff"], caps["CapInh"], caps["CapAmb"]),
-                         (CAP_WAKE_ALARM, 0, 0, 0), caps)
-
+        for how, argv in (("file capability", [*user, "--", str(copy)]),
+                          ("ambient", [*user, "--inh-caps=+wake_alarm",
+                                       "--ambient-caps=+wake_alarm", "--", str(harness.binary())])):
+            with self.subTest(how):
+                proc = self.desktop.procs.spawn("capable", argv, env)
+                wait_for(lambda: capabilities(proc.pid)["CapInh"] == 0 or proc.poll(),
+                         "the program to drop all but CAP_WAKE_ALARM", 20)
+                time.sleep(1)
+                self.assertIsNone(proc.poll(), "it did not start as an ordinary user")
+                caps = capabilities(proc.pid)
+                self.assertEqual((caps["CapPrm"], caps["CapEff"], caps["CapInh"], caps["CapAmb"]),
+                                 (CAP_WAKE_ALARM, 0, 0, 0), caps)
+                self.desktop.procs.stop(proc)
 
 if __name__ == "__main__":
     harness.main()
