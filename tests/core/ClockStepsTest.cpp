@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -223,6 +224,65 @@ TEST(SleepTest, ANewZoneMovesTheWakeTimer) {
     p.handle(Event::SetteiClick);
     EXPECT_EQ(p.wakeTimerAt(), At(4, 29, 50) + kMsPerDay);
 }
+
+// The window minimised at 6:00:01 with, as the row says, an alarm for 7:00:00; at 6:30
+// the clock is set, the machine sleeps, or the zone changes (a daylight-saving change
+// is known ahead); restored at 9:00. Hidden, the clock wakes only for the alarm.
+struct HiddenCase {
+    const char* name;
+    bool alarm;
+    std::function<void(FakePlatform&)> atHalfPast; // what happens at 6:30
+    int64_t wakes;   // how often the thread wakes before the ringing, or before 9:00
+    int64_t ringsAt; // -1: no ringing
+};
+
+class HiddenTest : public ::testing::TestWithParam<HiddenCase> {};
+
+TEST_P(HiddenTest, WakesOnlyForTheAlarmAndShowsTheTimeAtOnceWhenRestored) {
+    const HiddenCase& c = GetParam();
+    FakePlatform p(At(6, 0, 0, 400));
+    p.setWakeDelay(kWakeDelay);
+    p.load();
+    if (c.alarm)
+        setAlarm(p, 7, 0, 0);
+    p.runFor(600);
+    p.minimise();
+    const auto wakes = [&] { return p.ticks(TimerId::Jikoku) + p.wakeTimerTicks(); };
+    const int64_t before = wakes();
+    p.runFor(At(6, 30, 0) - p.wallMs());
+    if (c.atHalfPast)
+        c.atHalfPast(p);
+    const bool rang = p.runUntil([&] { return !p.watching(); }, At(9, 0, 0) - p.wallMs());
+    EXPECT_EQ(wakes() - before, c.wakes);
+    EXPECT_EQ(rang ? p.wallMs() : -1, c.ringsAt < 0 ? -1 : c.ringsAt + kWakeDelay);
+    p.handle(Event::CancelClick);
+    p.runFor(At(9, 0, 0, 500) - p.wallMs());
+    p.restore();
+    const TimeOfDay now = p.localTime();
+    EXPECT_EQ(p.labelCaption(LabelId::PANEL), FormatTimeText(now.hour, now.minute, now.second));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, HiddenTest,
+    ::testing::Values(
+        HiddenCase{"noAlarm", false, nullptr, 0, -1},
+        HiddenCase{"noAlarmAcrossAResume", false, [](auto& p) { p.suspend(kHour); }, 0, -1},
+        HiddenCase{"alarm", true, nullptr, 2, At(7, 0, 0)},
+        HiddenCase{"clockSetOverTheAlarm", true, [](auto& p) { p.stepWall(45 * kMinute); }, 1,
+                   At(7, 15, 0)},
+        HiddenCase{"clockSetBack", true, [](auto& p) { p.stepWall(-kHour); }, 3, At(7, 0, 0)},
+        HiddenCase{"resumeOverTheAlarm", true, [](auto& p) { p.suspend(45 * kMinute); }, 1,
+                   At(7, 15, 0)},
+        HiddenCase{"resumeBeforeTheAlarm", true, [](auto& p) { p.suspend(10 * kMinute); }, 3,
+                   At(7, 0, 0)},
+        HiddenCase{"newZoneOverTheAlarm", true,
+                   [](auto& p) { p.setLocalOffsetFrom(p.wallMs(), 45 * kMinute); }, 1,
+                   At(6, 30, 0) - kWakeDelay},
+        HiddenCase{"newZoneWest", true, [](auto& p) { p.setLocalOffsetFrom(p.wallMs(), -kHour); },
+                   3, At(8, 0, 0)},
+        HiddenCase{"daylightSavingOverTheAlarm", true,
+                   [](auto& p) { p.setLocalOffsetFrom(At(6, 45, 0), kHour); }, 3, At(6, 45, 0)}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace vellomarin::test

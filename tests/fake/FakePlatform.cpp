@@ -74,8 +74,25 @@ int64_t FakePlatform::localOffsetAt(int64_t wallMs) const {
 
 void FakePlatform::setLocalOffsetFrom(int64_t atWallMs, int64_t offsetMs) {
     localOffsets_.emplace_back(atWallMs, offsetMs);
-    if (atWallMs <= wall_)
-        armWakeTimer();
+    armWakeTimer();
+    if (resting_) {
+        ++jikoku_.ticks;
+        handle(Event::JikokuTick);
+    }
+}
+
+void FakePlatform::minimise() {
+    resting_ = true;
+    armWakeTimer();
+}
+
+void FakePlatform::restore() {
+    resting_ = false;
+    jikoku_.expiryWall = jikokuPolicy_.firstAfter(wall_);
+    jikoku_.cancelled = false;
+    ++jikoku_.ticks;
+    handle(Event::JikokuTick);
+    armWakeTimer();
 }
 
 void FakePlatform::setWakeCapable(bool capable) {
@@ -90,7 +107,7 @@ std::optional<int64_t> FakePlatform::wakeTimerAt() const {
 // As the window arms it whenever YOTEI, the clock or the zone changes, and when it fires.
 void FakePlatform::armWakeTimer() {
     const auto at =
-        wakeCapable_ ? WakeInstant(labels_[index(LabelId::YOTEI)], wall_,
+        wakeCapable_ || resting_ ? WakeInstant(labels_[index(LabelId::YOTEI)], wall_,
                                    [this](int64_t wallMs) { return localOffsetAt(wallMs); })
                      : std::nullopt;
     wake_.enabled = at.has_value();
@@ -115,6 +132,11 @@ void FakePlatform::load() {
 }
 
 void FakePlatform::handle(Event event) {
+    // A click on a minimised window (through a screen reader) first brings PANEL up to
+    // the second, as the scheduling reads the time from it.
+    const bool click = event != Event::Load && event != Event::JikokuTick && event != Event::AlarmTick;
+    if (resting_ && click)
+        HandleEvent(Event::JikokuTick, *this, state);
     HandleEvent(event, *this, state);
     if (afterEvent)
         afterEvent(event);
@@ -124,6 +146,8 @@ void FakePlatform::deliver(Source source) {
     if (source == Source::Wake) {
         ++wake_.ticks;
         armWakeTimer();
+        if (resting_)
+            handle(Event::JikokuTick);
         return;
     }
     if (source == Source::Alarm) {
@@ -173,7 +197,7 @@ bool FakePlatform::nextDue(int64_t limitMono, Source& source) const {
     bool found = false;
     int64_t best = limitMono;
     for (Source candidate : {Source::Jikoku, Source::Alarm, Source::Wake}) {
-        const bool enabled = candidate == Source::Jikoku ? jikoku_.enabled
+        const bool enabled = candidate == Source::Jikoku ? jikoku_.enabled && !resting_
                              : candidate == Source::Alarm ? alarm_.enabled
                                                           : wake_.enabled;
         if (!enabled)

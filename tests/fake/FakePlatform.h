@@ -76,12 +76,16 @@ public:
     // or the wake timer does at its instant if that comes first; resuming then takes
     // `resumeMs` of wall time. The wall-clock timers are cancelled, as by suspend().
     void sleepUntil(int64_t userWakeMs, int64_t resumeMs);
-    // From the wall instant `atWallMs` on, local time is the wall clock plus `offsetMs`.
-    // An instant already passed is a new zone chosen now, which the window is told of.
+    // From the wall instant `atWallMs` on, local time is the wall clock plus `offsetMs`:
+    // new zone data, which the window is told of (a new /etc/localtime) as it comes.
     void setLocalOffsetFrom(int64_t atWallMs, int64_t offsetMs);
     // Whether the program may wake the machine (it holds CAP_WAKE_ALARM): then, while
     // YOTEI holds a time, the wake timer is armed as the window arms it (false at first).
     void setWakeCapable(bool capable);
+    // The window minimised and restored: while minimised the clock's tick rests, and the
+    // wake timer, armed while YOTEI holds a time, ticks it instead. Restoring ticks at once.
+    void minimise();
+    void restore();
     // The wake timer's coming instant, if it is armed.
     std::optional<int64_t> wakeTimerAt() const;
     // How long after its instant, or a change of the clock, Jikoku's tick is handled (0
@@ -148,6 +152,7 @@ private:
     Timer alarm_;
     WallTimer wake_;
     bool wakeCapable_ = false;
+    bool resting_ = false;
     TickPolicy jikokuPolicy_;
     int64_t beeps_ = 0;
     std::vector<int64_t> ringTicks_;
