@@ -102,7 +102,7 @@ int main(int argc, char* argv[]) {
 
     vellomarin::Beeper beeper;
     // Where the machine may be woken, a sleeping one is woken in time for the alarm.
-    vellomarin::WakeTimer wakeTimer;
+    vellomarin::WakeTimer wakeTimer(mayWakeTheMachine);
     // X has a bell of its own; Qt's other platforms (Wayland) make no sound without the
     // sound server, and then the window shows the ringing instead.
     const bool platformHasBell = QGuiApplication::platformName() == QLatin1String("xcb");

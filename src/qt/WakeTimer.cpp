@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -25,57 +26,76 @@ void WakeTimer::setAlarm(const QString& yotei) {
     arm();
 }
 
+void WakeTimer::setResting(bool resting) {
+    resting_ = resting;
+    arm();
+}
+
 void WakeTimer::arm() {
     tzset(); // the zone may have changed since the C library last read it
-    const auto at = WakeInstant(yotei_, WallClockMs(), LocalOffsetMs);
+    const auto at = wakesMachine_ || resting_
+                        ? WakeInstant(yotei_, WallClockMs(), LocalOffsetMs)
+                        : std::nullopt;
     if (!at) {
         disarm();
         return;
     }
     int result = -1;
     {
-        WakeAlarmRaised raised;
+        std::optional<WakeAlarmRaised> raised;
+        if (wakesMachine_)
+            raised.emplace();
         if (fd_ < 0)
-            fd_ = timerfd_create(CLOCK_REALTIME_ALARM, TFD_NONBLOCK | TFD_CLOEXEC);
+            fd_ = timerfd_create(wakesMachine_ ? CLOCK_REALTIME_ALARM : CLOCK_REALTIME,
+                                 TFD_NONBLOCK | TFD_CLOEXEC);
         const itimerspec schedule{{}, TimespecFromMs(*at)};
         if (fd_ >= 0)
             result = timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &schedule,
                                      nullptr);
     }
-    // Refused (the capability gone, say): the alarm still rings when the machine is up,
-    // and the next change of YOTEI tries again.
+    // Refused (the capability gone, say): the next change of YOTEI tries again.
     if (result != 0) {
         disarm();
         return;
     }
     if (!notifier_) {
         notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
-        connect(notifier_, &QSocketNotifier::activated, this, &WakeTimer::onReadable);
+        connect(notifier_, &QSocketNotifier::activated, this, [this] {
+            uint64_t expirations = 0;
+            if (read(fd_, &expirations, sizeof expirations) < 0 &&
+                (errno == EAGAIN || errno == EINTR))
+                return;
+            // It fired, the clock was set or the machine resumed (ECANCELED), or the read
+            // failed: arming afresh covers them all.
+            onWake();
+        });
         // A new zone replaces /etc/localtime; the directory sees that, and is otherwise
         // quiet.
         zoneWatcher_ = new QFileSystemWatcher({QStringLiteral("/etc")}, this);
-        connect(zoneWatcher_, &QFileSystemWatcher::directoryChanged, this, &WakeTimer::arm);
+        connect(zoneWatcher_, &QFileSystemWatcher::directoryChanged, this, &WakeTimer::onWake);
     }
 }
 
+void WakeTimer::onWake() {
+    arm();
+    if (resting_)
+        Q_EMIT restingTick();
+}
+
+// This may run inside the notifier's or the watcher's own signal: they are deleted once
+// the event loop has them back, and the notifier is off before its descriptor closes.
 void WakeTimer::disarm() {
-    delete zoneWatcher_;
+    if (zoneWatcher_)
+        zoneWatcher_->deleteLater();
     zoneWatcher_ = nullptr;
-    delete notifier_; // before the descriptor it watches
+    if (notifier_) {
+        notifier_->setEnabled(false);
+        notifier_->deleteLater();
+    }
     notifier_ = nullptr;
     if (fd_ >= 0)
         close(fd_);
     fd_ = -1;
-}
-
-void WakeTimer::onReadable() {
-    uint64_t expirations = 0;
-    const ssize_t result = read(fd_, &expirations, sizeof expirations);
-    if (result < 0 && (errno == EAGAIN || errno == EINTR))
-        return;
-    // It fired (armed next at the second itself, or for tomorrow), the clock was set or
-    // the machine resumed (ECANCELED), or the read failed: arming afresh covers them all.
-    arm();
 }
 
 } // namespace vellomarin

@@ -8,32 +8,44 @@ class QSocketNotifier;
 
 namespace vellomarin {
 
-// Wakes a sleeping machine in time for the alarm in YOTEI: a timerfd on
-// CLOCK_REALTIME_ALARM, which the kernel hands to the RTC as the machine suspends,
-// armed at WakeInstant and read on the event thread. It only wakes the machine: the
-// clock's tick, which comes at once on resume, lets the watch ring. It is armed afresh
-// whenever YOTEI changes, the wall clock is set or the machine resumes (the kernel
-// cancels it then), the local zone may have changed (/etc changed), and when it fires.
+// Wakes a sleeping machine in time for the alarm in YOTEI, and the clock while it rests.
 //
-// Only for a process that holds CAP_WAKE_ALARM (KeepOnlyWakeAlarmCapability). The timer
-// exists only while YOTEI holds a time; where the kernel refuses one, the alarm rings
-// when the machine next wakes, as any alarm that passed during a sleep.
+// A timerfd armed at WakeInstant, read on the event thread, on CLOCK_REALTIME_ALARM
+// where the program holds CAP_WAKE_ALARM (KeepOnlyWakeAlarmCapability): the kernel hands
+// that one to the RTC as the machine suspends. It only wakes: the clock's tick, which
+// comes at once on resume, lets the watch ring. While the window is minimised the clock
+// does not tick, and this timer ticks it instead, at its own instants; without the
+// capability it is then a CLOCK_REALTIME timer that wakes only the program.
+//
+// It exists while YOTEI holds a time (and, without the capability, the clock rests), and
+// is armed afresh whenever YOTEI changes, the wall clock is set or the machine resumes
+// (the kernel cancels it then), the zone may have changed (/etc changed), and when it
+// fires. Where the kernel refuses it, the alarm rings when the machine is next up.
 class WakeTimer : public QObject {
     Q_OBJECT
 public:
-    explicit WakeTimer(QObject* parent = nullptr) : QObject(parent) {}
+    explicit WakeTimer(bool wakesMachine, QObject* parent = nullptr)
+        : QObject(parent), wakesMachine_(wakesMachine) {}
     ~WakeTimer() override;
     WakeTimer(const WakeTimer&) = delete;
     WakeTimer& operator=(const WakeTimer&) = delete;
 
     // YOTEI's new text: empty disarms the timer.
     void setAlarm(const QString& yotei);
+    // Whether the clock rests: then restingTick() follows every wake of this timer and
+    // every change of zone, so that the clock shows the time and the watch looks.
+    void setResting(bool resting);
+
+Q_SIGNALS:
+    void restingTick();
 
 private:
     void arm();
     void disarm();
-    void onReadable();
+    void onWake();
 
+    const bool wakesMachine_;
+    bool resting_ = false;
     int fd_ = -1;
     QSocketNotifier* notifier_ = nullptr;
     QFileSystemWatcher* zoneWatcher_ = nullptr;
