@@ -1,5 +1,6 @@
 #include "app/SessionDisplays.h"
 #include "qt/Beeper.h"
+#include "qt/SleepInhibitor.h"
 #include "window/MainWindow.h"
 
 #include <QApplication>
@@ -96,6 +97,9 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("vellomarin"));
 
     vellomarin::Beeper beeper;
+    // While it rings, the machine is kept from sleeping; until then its power settings
+    // are the user's.
+    vellomarin::SleepInhibitor awake;
     // X has a bell of its own; Qt's other platforms (Wayland) make no sound without the
     // sound server, and then the window shows the ringing instead.
     const bool platformHasBell = QGuiApplication::platformName() == QLatin1String("xcb");
@@ -103,7 +107,8 @@ int main(int argc, char* argv[]) {
     try {
         window = std::make_unique<vellomarin::MainWindow>(
             [&beeper] { beeper.beep(); },
-            [&beeper, platformHasBell] { return platformHasBell || beeper.soundServerAnswers(); });
+            [&beeper, platformHasBell] { return platformHasBell || beeper.soundServerAnswers(); },
+            [&awake](bool ringing) { awake.setHeld(ringing); });
     } catch (const std::system_error& e) {
         // The clock's wall-clock timer: every Linux since 2.6.25 has it.
         std::fprintf(stderr, "vellomarin: the kernel gives no timer for the clock (%s)\n",
