@@ -1,5 +1,6 @@
 #include "app/SessionDisplays.h"
 #include "qt/Beeper.h"
+#include "qt/SleepInhibitor.h"
 #include "qt/WakeCapability.h"
 #include "qt/WakeTimer.h"
 #include "window/MainWindow.h"
@@ -103,6 +104,9 @@ int main(int argc, char* argv[]) {
     vellomarin::Beeper beeper;
     // Where the machine may be woken, a sleeping one is woken in time for the alarm.
     vellomarin::WakeTimer wakeTimer(mayWakeTheMachine);
+    // While it rings, the machine is kept from sleeping; until then its power settings
+    // are the user's.
+    vellomarin::SleepInhibitor awake;
     // X has a bell of its own; Qt's other platforms (Wayland) make no sound without the
     // sound server, and then the window shows the ringing instead.
     const bool platformHasBell = QGuiApplication::platformName() == QLatin1String("xcb");
@@ -110,15 +114,15 @@ int main(int argc, char* argv[]) {
     try {
         window = std::make_unique<vellomarin::MainWindow>(
             [&beeper] { beeper.beep(); },
-            [&beeper, platformHasBell] { return platformHasBell || beeper.soundServerAnswers(); });
+            [&beeper, platformHasBell] { return platformHasBell || beeper.soundServerAnswers(); },
+            [&awake](bool ringing) { awake.setHeld(ringing); });
     } catch (const std::system_error& e) {
         // The clock's wall-clock timer: every Linux since 2.6.25 has it.
         std::fprintf(stderr, "vellomarin: the kernel gives no timer for the clock (%s)\n",
                      e.what());
         return 1;
     }
-    if (mayWakeTheMachine)
-        window->onScheduleChanged([&wakeTimer](const QString& yotei) { wakeTimer.setAlarm(yotei); });
+    window->onScheduleChanged([&wakeTimer](const QString& yotei) { wakeTimer.setAlarm(yotei); });
     window->show();
     return QApplication::exec();
 }

@@ -15,8 +15,9 @@
 namespace vellomarin {
 
 QtPlatform::QtPlatform(const Controls& controls, std::function<void()> beep,
-                       std::function<bool()> heard)
-    : controls_(controls), beep_(std::move(beep)), heard_(std::move(heard)) {}
+                       std::function<bool()> heard, std::function<void(bool)> ringing)
+    : controls_(controls), beep_(std::move(beep)), heard_(std::move(heard)),
+      ringing_(std::move(ringing)) {}
 
 QLabel* QtPlatform::label(LabelId id) const {
     return id == LabelId::PANEL ? controls_.PANEL : controls_.YOTEI;
@@ -82,6 +83,8 @@ void QtPlatform::setTimerEnabled(TimerId timer, bool enabled) {
         silentBeeps_ = 0;
     }
     askForAttention(enabled);
+    if (ringing_)
+        ringing_(enabled);
 }
 
 // A ringing window that is minimised or buried must still be found: the desktop marks

@@ -11,9 +11,11 @@ namespace vellomarin {
 // The Platform over the real window's controls.
 class QtPlatform : public Platform {
 public:
-    // `heard` tells whether a beep can make any sound now; empty: always.
-    QtPlatform(const Controls& controls, std::function<void()> beep,
-               std::function<bool()> heard);
+    // `heard` tells whether a beep can make any sound now; empty: always. `ringing` is
+    // told when a ringing starts (true) and when it ends, either way (false); may be
+    // empty.
+    QtPlatform(const Controls& controls, std::function<void()> beep, std::function<bool()> heard,
+               std::function<void(bool)> ringing = {});
 
     QString labelCaption(LabelId label) const override;
     void setLabelCaption(LabelId label, const QString& text) override;
@@ -40,6 +42,7 @@ private:
     std::function<void()> beep_;
     std::function<bool()> heard_;
     std::function<void(const QString&)> scheduleChanged_;
+    std::function<void(bool)> ringing_;
     int silentBeeps_ = 0;        // beeps of the current ringing that no one could hear
     bool yoteiInverted_ = false; // YOTEI's colours swapped to show a silent ringing
 };

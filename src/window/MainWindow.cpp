@@ -128,7 +128,8 @@ QAccessibleInterface* windowAccessible(const QString& className, QObject* object
 
 } // namespace
 
-MainWindow::MainWindow(std::function<void()> beep, std::function<bool()> heard, QWidget* parent)
+MainWindow::MainWindow(std::function<void()> beep, std::function<bool()> heard,
+                       std::function<void(bool)> ringing, QWidget* parent)
     : QWidget(parent) {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(windowAccessible);
@@ -141,7 +142,8 @@ MainWindow::MainWindow(std::function<void()> beep, std::function<bool()> heard, 
     resize(kClientSize);
 
     const Controls controls = createControls();
-    platform_ = std::make_unique<QtPlatform>(controls, std::move(beep), std::move(heard));
+    platform_ = std::make_unique<QtPlatform>(controls, std::move(beep), std::move(heard),
+                                             std::move(ringing));
     wireEvents(controls);
 
     // Before the window is first shown and before any tick, so PANEL is never seen empty.

@@ -20,8 +20,9 @@ class MainWindow : public QWidget {
 public:
     // `beep` plays one alert sound and returns at once. `heard` tells whether a beep
     // can make any sound now; where none can, the window shows the ringing instead.
+    // `ringing` is told true when a ringing starts and false when it ends, either way.
     explicit MainWindow(std::function<void()> beep, std::function<bool()> heard = {},
-                        QWidget* parent = nullptr);
+                        std::function<void(bool)> ringing = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     const ClockState& state() const { return state_; }

@@ -25,7 +25,8 @@ def binary():
 
 class DesktopTestCase(unittest.TestCase):
     """One private desktop for the test class: Xvfb and a session bus, and as the class
-    asks, the AT-SPI bus (`accessibility`) and PulseAudio (`sound`). A test starts the
+    asks, the AT-SPI bus (`accessibility`), PulseAudio (`sound`) and mocks of D-Bus
+    services (`mocks`, names in harness.desktop.MOCKS). A test starts the
     program with start_app(); it is stopped when the test ends."""
 
     screen = "1024x768x24"
@@ -33,6 +34,7 @@ class DesktopTestCase(unittest.TestCase):
     xwayland = False  # and with it an X server on Weston, for xdotool and screenshots
     accessibility = True
     sound = False
+    mocks = ()
     desktop = None
 
     @classmethod
@@ -46,11 +48,13 @@ class DesktopTestCase(unittest.TestCase):
             cls.desktop.start_weston(cls.xwayland)
         else:
             cls.desktop.start_x(cls.screen)
-        cls.desktop.start_session_bus()
+        cls.desktop.start_bus()
         if cls.accessibility:
             cls.desktop.start_accessibility()
         if cls.sound:
             cls.desktop.start_pulseaudio()
+        for mock in cls.mocks:
+            cls.desktop.start_mock(mock)
 
     def start_app(self, faketime=None, env=None, settle=True, wrapper=()):
         app = self.desktop.start_app(binary(), faketime, env, settle, wrapper)

@@ -1,12 +1,14 @@
 """One private desktop: an X server (Xvfb) or a headless Weston, a session bus with the
-AT-SPI bus on it, a PulseAudio with a null sink, and the program. Each is started on
-request; close() ends everything started, and is safe to call more than once.
+AT-SPI bus on it, a PulseAudio with a null sink, a system bus, mocks of D-Bus services,
+and the program. Each is started on request; close() ends everything started, and is
+safe to call more than once.
 
 Nothing is taken from the desktop the tests were started from: each desktop has its own
 home, runtime folder, display and buses.
 """
 
 import glob
+import importlib.util
 import os
 import re
 import shutil
@@ -22,6 +24,10 @@ from .waiting import Timeout, wait_for
 
 AT_SPI_BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 WAYLAND_SOCKET = "wayland-vellomarin"
+# The services a desktop can mock: their bus, their name, and dbusmock's template.
+MOCKS = {"logind": ("system", "org.freedesktop.login1", "logind"),
+         "portal": ("session", "org.freedesktop.portal.Desktop",
+                    str(Path(__file__).with_name("portal_template.py")))}
 
 
 def _libfaketime():
@@ -67,6 +73,8 @@ class Desktop:
             # No sound server unless this desktop starts one, and none spawned behind it.
             "PULSE_SERVER": f"unix:{self.tmp}/no-pulse",
             "PULSE_CLIENTCONFIG": str(client_conf),
+            # No system bus unless this desktop starts one: never the machine's logind.
+            "DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={self.tmp}/no-system-bus",
             # Marks everything started here, so that orphans are known as ours.
             "VELLOMARIN_DESKTOP": str(self.tmp),
         }
@@ -76,6 +84,8 @@ class Desktop:
         self.pulse_server = None
         self.accessibility = False
         self.app = None
+        self.buses = {}  # kind: address
+        self._connections = {}
         Desktop._open.add(self)
 
     # ------------------------------------------------------------ display servers
@@ -127,19 +137,45 @@ class Desktop:
 
     # ------------------------------------------------------------ buses
 
-    def start_session_bus(self):
+    def start_bus(self, kind="session"):
+        """A bus of the session's kind, standing in for the system bus too."""
         need("dbus-daemon", "dbus-daemon")
         # Services it activates (the AT-SPI launcher) are orphaned by the daemon.
         adopt_orphans()
         read_fd, write_fd = os.pipe()
         try:
-            self.procs.spawn("dbus-session", ["dbus-daemon", "--session", "--nofork",
+            self.procs.spawn(f"dbus-{kind}", ["dbus-daemon", "--session", "--nofork",
                                               "--nosyslog", f"--print-address={write_fd}",
                                               f"--address=unix:dir={self.runtime}"],
                              self.env, pass_fds=(write_fd,))
         finally:
             os.close(write_fd)
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = read_line(read_fd, 30, "dbus-daemon")
+        self.buses[kind] = read_line(read_fd, 30, "dbus-daemon")
+        self.env[f"DBUS_{kind.upper()}_BUS_ADDRESS"] = self.buses[kind]
+
+    def start_mock(self, which):
+        """One of MOCKS (python3-dbusmock), with its bus; returns once it has its name."""
+        kind, name, template = MOCKS[which]
+        if not importlib.util.find_spec("dbusmock"):
+            raise unittest.SkipTest("python3-dbusmock is not installed")
+        if kind not in self.buses:
+            self.start_bus(kind)
+        proc = self.procs.spawn(which, [sys.executable, "-m", "dbusmock", f"--{kind}",
+                                        "--template", template], self.env)
+
+        def owned():
+            if proc.poll() is not None:
+                raise RuntimeError(f"the mock {which} exited ({proc.returncode})")
+            return self.bus(kind).name_has_owner(name)
+
+        wait_for(owned, f"{name} on the {kind} bus")
+
+    def bus(self, kind):
+        """This process's connection to the desktop's "system" or "session" bus."""
+        import dbus
+        if kind not in self._connections:
+            self._connections[kind] = dbus.bus.BusConnection(self.buses[kind])
+        return self._connections[kind]
 
     def start_accessibility(self):
         """The AT-SPI bus, as a desktop session has it, and this process pointed at it.
@@ -158,8 +194,8 @@ class Desktop:
             raise unittest.SkipTest(f"AT-SPI for Python is missing (Debian package "
                                     f"python3-pyatspi, run with Debian's /usr/bin/python3): "
                                     f"{e}")
-        if "DBUS_SESSION_BUS_ADDRESS" not in self.env:
-            self.start_session_bus()
+        if "session" not in self.buses:
+            self.start_bus()
         probes = []
 
         def bus_address():
@@ -219,9 +255,10 @@ class Desktop:
     def start_app(self, binary, faketime=None, env=None, settle=True, wrapper=()):
         """Starts the program and returns it once its window is up (and, with an
         AT-SPI bus, once its controls are found there). `faketime` is a libfaketime
-        time such as '@2026-12-08 09:58:30'; `env` adds to the desktop's; `wrapper` is
-        a command that execs the program in its own process, such as setpriv."""
-        env = dict(self.env, **(env or {}))
+        time such as '@2026-12-08 09:58:30'; `env` adds to the desktop's and to what
+        the fake time sets; `wrapper` is a command that execs the program in its own
+        process, such as setpriv."""
+        extra, env = env or {}, dict(self.env)
         if faketime:
             # The library itself rather than the faketime wrapper, which would run the
             # program as its child, under another pid than the one started here.
@@ -235,6 +272,7 @@ class Desktop:
             # and rewrite the system font caches, which every program started after it
             # then finds stale and rebuilds at start-up.
             env["NO_FAKE_STAT"] = "1"
+        env.update(extra)
         process = self.procs.spawn("vellomarin", [*wrapper, str(binary)], env)
         self.app = App(self, process, self.logs / "vellomarin.log")
         self.app.wait_until_shown(settle)
@@ -248,6 +286,9 @@ class Desktop:
         print(f"logs: {self.logs}", file=sys.stderr)
 
     def close(self):
+        for connection in self._connections.values():
+            connection.close()
+        self._connections = {}
         self.procs.close()
         self.app = None
         shutil.rmtree(self.tmp, ignore_errors=True)

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDBusUnixFileDescriptor>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+class QDBusPendingCall;
+class QDBusPendingCallWatcher;
+
+namespace vellomarin {
+
+// Keeps the machine awake while held: a block lock from logind on the system bus, and
+// the desktop portal's inhibit of suspend and idle on the session bus (GNOME's own
+// idle suspend heeds the second and not the first).
+//
+// Nothing here waits for a bus or a service: a missing or hung one holds nothing and
+// costs nothing. Each hold asks anew; an answer that comes after its hold has ended
+// (or after a later hold began) is given back at once, so at most one lock of each
+// kind is held.
+class SleepInhibitor : public QObject {
+    Q_OBJECT
+public:
+    // Call with a QCoreApplication; connects to both buses on a thread of its own.
+    explicit SleepInhibitor(QObject* parent = nullptr);
+    ~SleepInhibitor() override;
+    SleepInhibitor(const SleepInhibitor&) = delete;
+    SleepInhibitor& operator=(const SleepInhibitor&) = delete;
+
+    void setHeld(bool held);
+
+private:
+    void askLogind();
+    void askPortal();
+    // `current`: the answer is to the hold under way.
+    void takeLogindLock(const QDBusPendingCall& answer, bool current);
+    void takePortalRequest(const QDBusPendingCall& answer, bool current);
+    void watch(const QDBusPendingCall& call,
+               void (SleepInhibitor::*take)(const QDBusPendingCall&, bool));
+
+    bool held_ = false;
+    unsigned holds_ = 0;                 // holds begun so far, to tell whose an answer is
+    QDBusUnixFileDescriptor logindLock_; // the lock lasts while this descriptor is open
+    QString portalRequest_;              // the inhibit's handle; empty when none is asked
+    std::shared_ptr<std::atomic<bool>> busesReady_;
+    std::thread connecting_;
+};
+
+} // namespace vellomarin
