@@ -286,6 +286,12 @@ def watch(build, servers, seconds):
         procs[name] = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
                                        stderr=subprocess.DEVNULL)
     time.sleep(5)  # start-up done, first paints flushed
+    return measure(procs, seconds)
+
+
+def measure(procs, seconds):
+    """CPU, wake-ups and memory of each running program over the next `seconds`; the
+    programs are ended afterwards."""
     before = {}
     for name, p in procs.items():
         before[name] = (time.monotonic(), proc_cpu_ticks(p.pid), proc_tasks(p.pid))
@@ -323,6 +329,32 @@ def watch(build, servers, seconds):
         except subprocess.TimeoutExpired:
             p.kill()
     return results
+
+
+def minimised(build, servers, seconds):
+    """The real binary with no alarm, and with one three minutes ahead (its ３分後
+    clicked), and xclock, each minimised under openbox, then left alone for `seconds`.
+    Last of the run: the window manager stays until the end."""
+    servers.desktop.start_window_manager()
+    env = servers.env()
+    variants = {"vellomarin": [f"{build}/src/app/vellomarin"],
+                "vellomarin, alarm in 3 min": [f"{build}/src/app/vellomarin"],
+                "xclock": ["xclock", "-digital", "-update", "1"]}
+    log(f"minimised for {seconds} s: {', '.join(variants)} side by side")
+    procs = {}
+    for name, command in variants.items():
+        procs[name] = p = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL)
+        window = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--pid",
+                                 str(p.pid)], env=env, capture_output=True, text=True,
+                                timeout=30).stdout.split()[0]
+        time.sleep(2)  # start-up done
+        if "alarm" in name:  # ３分後 (P5), 8,80 57x25 in the window
+            subprocess.run(["xdotool", "mousemove", "--window", window, "36", "92", "click", "1"],
+                           env=env, check=True)
+        subprocess.run(["xdotool", "windowminimize", "--sync", window], env=env, check=True)
+    time.sleep(2)
+    return measure(procs, seconds)
 
 
 def timing(build, servers, seconds, trials):
@@ -461,6 +493,7 @@ def main():
         timed = timing(build, servers, lag_seconds, trials)
         damaged = damage_lag(build, servers, seconds)
         beeped = beeps(build, servers, ring_ticks)
+        hidden = minimised(build, servers, seconds)
         load_end = load_average()
     finally:
         servers.stop()
@@ -611,6 +644,20 @@ def main():
         if name in ("vellomarin", "bare_window"):
             t.notes.append(f"RSS of {name} by mapping: " + ", ".join(
                 f"{k} {v:.1f} MiB" for k, v in sorted(r["parts"].items(), key=lambda kv: -kv[1])))
+
+    # minimised: xclock draws on; the clock rests until the alarm
+    for name, r in hidden.items():
+        if r is None:
+            t.missing("minimised", name, "the program ended during the run")
+            continue
+        ours = name != "xclock"
+        verdict = ("met" if r["wakeups"] <= 0.02 else "NOT MET") if ours else ""
+        if ours and hidden.get("xclock") and hidden["xclock"]["wakeups"]:
+            verdict += f", x{r['wakeups'] / hidden['xclock']['wakeups']:.2g} of xclock"
+        t.value("minimised", f"{name}: voluntary switches, all threads", r["wakeups"], "/s",
+                "<=0.02" if ours else "", verdict)
+        t.value("minimised", f"{name}: idle CPU, schedstat, all threads", r["cpu_sched"],
+                "% core")
 
     # start-up
     peer_shown = starts["xclock"]["shown"]

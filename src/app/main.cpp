@@ -102,7 +102,8 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("vellomarin"));
 
     vellomarin::Beeper beeper;
-    // Where the machine may be woken, a sleeping one is woken in time for the alarm.
+    // Where the machine may be woken, a sleeping one is woken in time for the alarm; and
+    // a minimised window's clock, which rests, is woken for it.
     vellomarin::WakeTimer wakeTimer(mayWakeTheMachine);
     // While it rings, the machine is kept from sleeping; until then its power settings
     // are the user's.
@@ -122,7 +123,7 @@ int main(int argc, char* argv[]) {
                      e.what());
         return 1;
     }
-    window->onScheduleChanged([&wakeTimer](const QString& yotei) { wakeTimer.setAlarm(yotei); });
+    window->useWakeTimer(wakeTimer);
     window->show();
     return QApplication::exec();
 }

@@ -50,6 +50,8 @@ void PhasedTimer::setEnabled(bool enabled) {
     if (enabled == enabled_)
         return;
     enabled_ = enabled;
+    if (resting_)
+        return;
     if (enabled) {
         arm();
     } else {
@@ -57,6 +59,17 @@ void PhasedTimer::setEnabled(bool enabled) {
         timerfd_settime(fd_, 0, &off, nullptr);
     }
     notifier_->setEnabled(enabled);
+}
+
+void PhasedTimer::setResting(bool resting) {
+    if (resting == resting_)
+        return;
+    const bool enabled = enabled_;
+    setEnabled(false);
+    resting_ = resting;
+    setEnabled(enabled);
+    if (enabled && !resting)
+        Q_EMIT timeout();
 }
 
 void PhasedTimer::arm() {

@@ -30,6 +30,10 @@ public:
 
     void setEnabled(bool enabled);
     bool isEnabled() const { return enabled_; }
+    // While it rests, an enabled timer is disarmed and nothing ticks but what the caller
+    // does. The rest's end ticks at once, so that what the tick shows is right before
+    // anyone sees it, and arms the timer on its phase again.
+    void setResting(bool resting);
     int interval() const { return static_cast<int>(policy_.period()); }
 
     // What a read of the timer's descriptor returned: the result and errno.
@@ -47,6 +51,7 @@ private:
     int fd_ = -1;
     QSocketNotifier* notifier_ = nullptr;
     bool enabled_ = false;
+    bool resting_ = false;
 };
 
 } // namespace vellomarin

@@ -5,6 +5,7 @@
 #include "core/alarm/Presets.h"
 #include "qt/PhasedTimer.h"
 #include "qt/QtPlatform.h"
+#include "qt/WakeTimer.h"
 #include "window/ClockLabel.h"
 #include "window/Fonts.h"
 #include "window/NoImeLineEdit.h"
@@ -153,8 +154,23 @@ MainWindow::MainWindow(std::function<void()> beep, std::function<bool()> heard,
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::onScheduleChanged(std::function<void(const QString&)> changed) {
-    platform_->onScheduleChanged(std::move(changed));
+void MainWindow::useWakeTimer(WakeTimer& timer) {
+    wakeTimer_ = &timer;
+    platform_->onScheduleChanged([&timer](const QString& yotei) { timer.setAlarm(yotei); });
+    connect(&timer, &WakeTimer::restingTick, this,
+            [this] { HandleEvent(Event::JikokuTick, *platform_, state_); });
+}
+
+// A minimised window is seen by nobody, so its clock need not wake every second: the
+// wake timer wakes it for the alarm alone. The desktop says when (on X the iconic state;
+// Qt 6.4 on Wayland learns nothing of it, and there the clock ticks on).
+void MainWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !wakeTimer_ || isMinimized() == resting_)
+        return;
+    resting_ = isMinimized();
+    wakeTimer_->setResting(resting_);
+    jikoku_->setResting(resting_); // restored: ticks at once, before the window is drawn
 }
 
 Controls MainWindow::createControls() {
@@ -194,7 +210,7 @@ Controls MainWindow::createControls() {
     auto* p5 = c.P5 =
         button(this, "P5", QString::fromUtf16(start.p5Caption), fromTwips(120, 1200, 855, 375));
 
-    c.Jikoku = new PhasedTimer(kJikokuPeriodMs, kJikokuPhaseMs, this);
+    c.Jikoku = jikoku_ = new PhasedTimer(kJikokuPeriodMs, kJikokuPhaseMs, this);
     c.Jikoku->setObjectName(QStringLiteral("Jikoku"));
 
     // Each unit label starts one pixel under its box, and the box is drawn over it.
@@ -228,7 +244,14 @@ Controls MainWindow::createControls() {
 
 void MainWindow::wireEvents(const Controls& c) {
     const auto on = [this](auto* source, auto signal, Event event) {
-        connect(source, signal, this, [this, event] { HandleEvent(event, *platform_, state_); });
+        connect(source, signal, this, [this, event] {
+            // Clicked while minimised (through a screen reader): PANEL, which the
+            // scheduling reads, is first brought up to the second.
+            const bool click = event != Event::JikokuTick && event != Event::AlarmTick;
+            if (resting_ && click)
+                HandleEvent(Event::JikokuTick, *platform_, state_);
+            HandleEvent(event, *platform_, state_);
+        });
     };
     on(c.Jikoku, &PhasedTimer::timeout, Event::JikokuTick);
     on(c.Alarm, &QTimer::timeout, Event::AlarmTick);

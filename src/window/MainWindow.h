@@ -11,7 +11,9 @@
 
 namespace vellomarin {
 
+class PhasedTimer;
 class QtPlatform;
+class WakeTimer;
 
 // The one window, "Vellomarin": its seventeen controls, and the wiring of their
 // events to the handlers. It decides nothing itself; each slot calls one handler.
@@ -27,11 +29,15 @@ public:
 
     const ClockState& state() const { return state_; }
 
-    // Called with YOTEI's text whenever it changes.
-    void onScheduleChanged(std::function<void(const QString&)> changed);
+    // The timer that wakes the machine for the alarm in YOTEI, and ticks the clock while
+    // it rests: without one, the clock ticks even while the window is minimised.
+    void useWakeTimer(WakeTimer& timer);
 
     // Design size of the client area, in pixels at 96 dpi.
     static constexpr QSize kClientSize{201, 175};
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
     Controls createControls();
@@ -40,6 +46,9 @@ private:
 
     ClockState state_;
     std::unique_ptr<QtPlatform> platform_;
+    PhasedTimer* jikoku_ = nullptr;
+    WakeTimer* wakeTimer_ = nullptr;
+    bool resting_ = false; // minimised: nobody sees PANEL, and Jikoku rests
 };
 
 } // namespace vellomarin

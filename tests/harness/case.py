@@ -33,6 +33,7 @@ class DesktopTestCase(unittest.TestCase):
     weston = False  # a headless Weston instead of Xvfb
     xwayland = False  # and with it an X server on Weston, for xdotool and screenshots
     accessibility = True
+    window_manager = False  # openbox on the X display, to minimise a window
     sound = False
     mocks = ()
     desktop = None
@@ -48,6 +49,8 @@ class DesktopTestCase(unittest.TestCase):
             cls.desktop.start_weston(cls.xwayland)
         else:
             cls.desktop.start_x(cls.screen)
+            if cls.window_manager:
+                cls.desktop.start_window_manager()
         cls.desktop.start_bus()
         if cls.accessibility:
             cls.desktop.start_accessibility()

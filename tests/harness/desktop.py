@@ -104,6 +104,15 @@ class Desktop:
         self.display = ":" + read_line(read_fd, 30, "Xvfb")
         self.env["DISPLAY"] = self.display
 
+    def start_window_manager(self):
+        """Openbox on the X display, for a window that can be minimised."""
+        need("openbox", "openbox")
+        self.procs.spawn("openbox", ["openbox", "--sm-disable"], self.env)
+        check = ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]
+        wait_for(lambda: "window id" in subprocess.run(check, env=self.env, capture_output=True,
+                                                       text=True).stdout,
+                 "openbox to manage the screen", 20)
+
     def start_weston(self, xwayland=False):
         """A headless Weston drawing in memory; with `xwayland`, an X server on it too,
         whose display replaces any other for the program."""
