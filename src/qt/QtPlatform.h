@@ -25,7 +25,6 @@ public:
     TimeOfDay localTime() const override;
 
 private:
-    QLabel* label(LabelId id) const;
     QLineEdit* box(BoxId id) const;
     void askForAttention(bool ask);
     void showSilentRing(bool inverted);
