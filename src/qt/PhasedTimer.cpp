@@ -1,10 +1,10 @@
 #include "PhasedTimer.h"
 
+#include "qt/KernelCalls.h"
 #include "qt/WallClock.h"
 
 #include <QSocketNotifier>
 
-#include <cerrno>
 #include <cstdint>
 #include <system_error>
 #include <utility>
@@ -33,9 +33,8 @@ PhasedTimer::PhasedTimer(int64_t periodMs, int64_t offsetMs, QObject* parent,
                          std::function<int64_t()> wallClockMs)
     : QObject(parent), policy_(periodMs, offsetMs),
       wallClockMs_(wallClockMs ? std::move(wallClockMs) : WallClockMs),
-      fd_(timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC)) {
-    if (fd_ < 0)
-        throw std::system_error(errno, std::generic_category(), "timerfd_create");
+      fd_(static_cast<int>(
+          Checked(timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC), "timerfd_create"))) {
     notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
     notifier_->setEnabled(false);
     connect(notifier_, &QSocketNotifier::activated, this, &PhasedTimer::onReadable);
@@ -49,36 +48,53 @@ PhasedTimer::~PhasedTimer() {
 void PhasedTimer::setEnabled(bool enabled) {
     if (enabled == enabled_)
         return;
-    enabled_ = enabled;
     if (enabled) {
         arm();
     } else {
         const itimerspec off{};
-        timerfd_settime(fd_, 0, &off, nullptr);
+        Checked(timerfd_settime(fd_, 0, &off, nullptr), "timerfd_settime");
     }
+    enabled_ = enabled;
     notifier_->setEnabled(enabled);
 }
 
 void PhasedTimer::arm() {
     const itimerspec schedule{fromMs(policy_.period()), fromMs(policy_.firstAfter(wallClockMs_()))};
-    // Only bad arguments fail here, and these are built to be valid.
-    timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &schedule, nullptr);
+    // Refused by a kernel without cancel-on-set (before 3.0), or for an instant before
+    // the epoch (a wall clock set before 1970).
+    Checked(timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &schedule, nullptr),
+            "timerfd_settime");
 }
 
 TickPolicy::Wake PhasedTimer::wakeFromRead(long result, int error) {
     if (result == static_cast<long>(sizeof(uint64_t)))
         return TickPolicy::Wake::Expired;
-    if (result < 0 && error == ECANCELED)
+    if (result == -1 && error == ECANCELED)
         return TickPolicy::Wake::ClockSet;
-    return TickPolicy::Wake::Nothing;
+    if (result == -1 && (error == EAGAIN || error == EINTR))
+        return TickPolicy::Wake::Nothing;
+    // A descriptor gone wrong, which would also wake the thread again at once, for ever.
+    throw std::system_error(result == -1 ? error : EIO, std::generic_category(), "read timerfd");
 }
 
 void PhasedTimer::onReadable() {
-    uint64_t expirations = 0; // several when the thread was busy: still one tick
-    const ssize_t result = read(fd_, &expirations, sizeof expirations);
-    const TickPolicy::Response response = TickPolicy::respond(wakeFromRead(result, errno));
-    if (response.rearm)
-        arm();
+    TickPolicy::Response response{};
+    try {
+        uint64_t expirations = 0; // several when the thread was busy: still one tick
+        const ssize_t result = read(fd_, &expirations, sizeof expirations);
+        response = TickPolicy::respond(wakeFromRead(result, errno));
+        if (response.rearm)
+            arm();
+    } catch (const std::system_error& refusal) {
+        // Not retried on the next wake: the kernel took this very arming when the timer
+        // was enabled, so a refusal now is a descriptor or a clock gone wrong that a
+        // retry would meet again, and a refused re-arm leaves the timer on its old
+        // instants, which after the clock is set back may be hours away. A clock that
+        // stops without a word, and so never rings, is the fault; this says why and ends.
+        notifier_->setEnabled(false);
+        EndOnRefusedTimer(refusal);
+        return;
+    }
     if (response.tick)
         Q_EMIT timeout();
 }
