@@ -11,7 +11,7 @@
 
 namespace vellomarin {
 
-// The one window, "Vellomarin": its seventeen controls, and the wiring of their
+// The one window, "Vellomarin": its sixteen controls, and the wiring of their
 // events to the handlers. It decides nothing itself; each slot calls one handler.
 class MainWindow : public QWidget {
     Q_OBJECT
