@@ -4,7 +4,8 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QStyle>
-#include <QStyleOption>
+
+#include <algorithm>
 
 namespace vellomarin {
 
@@ -63,6 +64,16 @@ QRect ClockLabel::changedRect(const QString& next) const {
     if (next.size() != text_.size())
         return rect();
     const QFontMetricsF metrics(font(), this);
+    if (advancesFor_ != std::pair(font(), logicalDpiY())) {
+        advances_.clear();
+        advancesFor_ = {font(), logicalDpiY()};
+    }
+    const auto advanceOf = [&](QChar c) {
+        auto known = advances_.constFind(c.unicode());
+        if (known == advances_.cend())
+            known = advances_.insert(c.unicode(), metrics.horizontalAdvance(c));
+        return *known;
+    };
     qreal pen = 0; // from the start of the line
     QRectF ink;    // of the characters that change, from the start of the line's baseline
     for (qsizetype i = 0; i < next.size(); ++i) {
@@ -70,9 +81,9 @@ QRect ClockLabel::changedRect(const QString& next) const {
         const QChar is = next[i];
         if (!placedByAdvance(was) || !placedByAdvance(is))
             return rect();
-        const qreal advance = metrics.horizontalAdvance(is);
+        const qreal advance = advanceOf(is);
         if (was != is) {
-            if (metrics.horizontalAdvance(was) != advance)
+            if (advanceOf(was) != advance)
                 return rect(); // the rest of the line moves
             ink |= (metrics.boundingRect(was) | metrics.boundingRect(is)).translated(pen, 0);
         }
@@ -89,11 +100,16 @@ QRect ClockLabel::changedRect(const QString& next) const {
 void ClockLabel::paintEvent(QPaintEvent*) {
     // QLabel's own call for plain text, so the same pixels; Qt clips it to what is marked.
     QPainter painter(this);
-    QStyleOption option;
-    option.initFrom(this);
+    if (std::all_of(text_.begin(), text_.end(), placedByAdvance)) {
+        // Characters placed by their advances are not shaped either: left out, shaping
+        // was a sixth of an idle second's instructions.
+        QFont font = painter.font();
+        font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
+        painter.setFont(font);
+    }
     const int direction =
         text_.isRightToLeft() ? Qt::TextForceRightToLeft : Qt::TextForceLeftToRight;
-    style()->drawItemText(&painter, contentsRect(), Qt::AlignCenter | direction, option.palette,
+    style()->drawItemText(&painter, contentsRect(), Qt::AlignCenter | direction, palette(),
                           isEnabled(), text_, foregroundRole());
 }
 

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QFont>
+#include <QHash>
 #include <QWidget>
+
+#include <utility>
 
 namespace vellomarin {
 
@@ -27,6 +31,10 @@ private:
     QRect changedRect(const QString& next) const;
 
     QString text_;
+    // Each character's advance, asked of the font once per font and resolution: asked
+    // every second, it was a twentieth of an idle second's instructions.
+    mutable std::pair<QFont, int> advancesFor_;
+    mutable QHash<char16_t, qreal> advances_;
 };
 
 } // namespace vellomarin

@@ -16,7 +16,8 @@ public:
         if (t == QAccessible::Name && widget()->accessibleName().isEmpty()) {
             const auto* box = static_cast<const PictureBox*>(widget());
             if (auto* label = box->client()->findChild<QWidget*>())
-                return QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+                if (QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label))
+                    return read->text(QAccessible::Name);
         }
         return QAccessibleWidget::text(t);
     }
