@@ -14,9 +14,10 @@ namespace {
 // Antialiasing reaches a pixel past a glyph's box; two leave room for rounding.
 constexpr int kBleedPx = 2;
 
-// A character whose place in the line is the sum of the advances before it: one that is
-// never reordered, joined or kerned in a left-to-right line, as the clock's digits and
-// kanji. A text with any other is repainted whole.
+// A character whose place in the line is the sum of the advances before it, and that no
+// shaping changes: one that is never reordered, joined or kerned in a left-to-right line,
+// as the clock's digits and kanji are in the Mincho faces (ClockLabelTest holds them to
+// QLabel's pixels). A text with any other is laid out by the toolkit and repainted whole.
 bool placedByAdvance(QChar c) {
     return (c >= u'0' && c <= u'9') || c.script() == QChar::Script_Han;
 }
@@ -101,8 +102,8 @@ void ClockLabel::paintEvent(QPaintEvent*) {
     // QLabel's own call for plain text, so the same pixels; Qt clips it to what is marked.
     QPainter painter(this);
     if (std::all_of(text_.begin(), text_.end(), placedByAdvance)) {
-        // Characters placed by their advances are not shaped either: left out, shaping
-        // was a sixth of an idle second's instructions.
+        // Shaping would change none of them; skipped, it no longer costs a sixth of an idle
+        // second's instructions.
         QFont font = painter.font();
         font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
         painter.setFont(font);
