@@ -12,13 +12,13 @@
 #include "Common.h"
 
 #include "core/clock/TimeText.h"
+#include "qt/ClockLabel.h"
 #include "qt/PhasedTimer.h"
 #include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -104,7 +104,7 @@ int lag(int seconds, bool busy) {
     MainWindow window([] {});
     window.show();
     auto* jikoku = child<PhasedTimer>(window, "Jikoku");
-    auto* panel = child<QLabel>(window, "PANEL");
+    auto* panel = child<ClockLabel>(window, "PANEL");
 
     struct Tick {
         int64_t ns;

@@ -1,5 +1,6 @@
 #include "app/SessionDisplays.h"
 #include "qt/Beeper.h"
+#include "qt/KernelCalls.h"
 #include "qt/SleepInhibitor.h"
 #include "qt/WakeCapability.h"
 #include "qt/WakeTimer.h"
@@ -118,9 +119,9 @@ int main(int argc, char* argv[]) {
             [&beeper, platformHasBell] { return platformHasBell || beeper.soundServerAnswers(); },
             [&awake](bool ringing) { awake.setHeld(ringing); });
     } catch (const std::system_error& e) {
-        // The clock's wall-clock timer: every Linux since 2.6.25 has it.
-        std::fprintf(stderr, "vellomarin: the kernel gives no timer for the clock (%s)\n",
-                     e.what());
+        // The clock's wall-clock timer: its flags need Linux 2.6.27, and its cancel on a
+        // clock change 3.0.
+        vellomarin::ReportRefusedTimer(e);
         return 1;
     }
     window->useWakeTimer(wakeTimer);

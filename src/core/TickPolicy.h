@@ -8,11 +8,11 @@ namespace vellomarin {
 // with t mod period == offset (all in ms since the epoch), such as every whole second.
 //
 // The timer it describes counts on the wall clock itself, as an absolute timer that the
-// kernel fires at each instant and cancels when the clock is set: armed once, it holds
-// the phase with nothing re-armed while the clock runs, never wakes before its instant,
-// and after a suspend fires at once because its instant has passed. The window's
-// timer (a timerfd) and the fake platform's model of it both follow this, so the tests
-// run the rules the program runs.
+// kernel fires at each instant: armed once, it holds the phase with nothing re-armed
+// while the clock runs and never wakes before its instant. When the clock is set or the
+// machine resumes, the kernel cancels it (its read fails with ECANCELED): it ticks at
+// once and is armed afresh. The window's timer (a timerfd) and the fake platform's
+// model of it both follow this, so the tests run the rules the program runs.
 class TickPolicy {
 public:
     TickPolicy(int64_t periodMs, int64_t offsetMs) : period_(periodMs), offset_(offsetMs) {}

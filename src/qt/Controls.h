@@ -5,29 +5,19 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
-class QString;
 class QWidget;
 
 namespace vellomarin {
 
+class ClockLabel;
 class PhasedTimer;
-
-// A label that takes a new text by repainting only the part of it that changed.
-class PartialRepaintLabel {
-public:
-    virtual void setTextRepaintingChanges(const QString& text) = 0;
-
-protected:
-    ~PartialRepaintLabel() = default;
-};
 
 // The window's controls, by the names the window gives them. The window builds this
 // once; the adapter, the wiring and the descriptions for screen readers use it, so a
 // renamed or missing control is found by the compiler.
 struct Controls {
     QWidget* window = nullptr; // the form itself, "Vellomarin"
-    QLabel* PANEL = nullptr;
-    PartialRepaintLabel* panelText = nullptr; // PANEL's own way to a new text, if it has one
+    ClockLabel* PANEL = nullptr;
     QLabel* YOTEI = nullptr;
     QFrame* Picture1 = nullptr; // frames PANEL
     QFrame* Picture2 = nullptr; // frames YOTEI

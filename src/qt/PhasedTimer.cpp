@@ -1,10 +1,10 @@
 #include "PhasedTimer.h"
 
+#include "qt/KernelCalls.h"
 #include "qt/WallClock.h"
 
 #include <QSocketNotifier>
 
-#include <cerrno>
 #include <cstdint>
 #include <system_error>
 #include <utility>
@@ -14,28 +14,12 @@
 
 namespace vellomarin {
 
-namespace {
-
-timespec fromMs(int64_t ms) {
-    // Instants before the epoch keep a non-negative nanosecond part.
-    int64_t seconds = ms / 1000;
-    int64_t rest = ms % 1000;
-    if (rest < 0) {
-        rest += 1000;
-        --seconds;
-    }
-    return {static_cast<time_t>(seconds), static_cast<long>(rest * 1'000'000)};
-}
-
-} // namespace
-
 PhasedTimer::PhasedTimer(int64_t periodMs, int64_t offsetMs, QObject* parent,
                          std::function<int64_t()> wallClockMs)
     : QObject(parent), policy_(periodMs, offsetMs),
       wallClockMs_(wallClockMs ? std::move(wallClockMs) : WallClockMs),
-      fd_(timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC)) {
-    if (fd_ < 0)
-        throw std::system_error(errno, std::generic_category(), "timerfd_create");
+      fd_(static_cast<int>(
+          Checked(timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC), "timerfd_create"))) {
     notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
     notifier_->setEnabled(false);
     connect(notifier_, &QSocketNotifier::activated, this, &PhasedTimer::onReadable);
@@ -49,15 +33,17 @@ PhasedTimer::~PhasedTimer() {
 void PhasedTimer::setEnabled(bool enabled) {
     if (enabled == enabled_)
         return;
-    enabled_ = enabled;
-    if (resting_)
+    if (resting_) {
+        enabled_ = enabled;
         return;
+    }
     if (enabled) {
         arm();
     } else {
         const itimerspec off{};
-        timerfd_settime(fd_, 0, &off, nullptr);
+        Checked(timerfd_settime(fd_, 0, &off, nullptr), "timerfd_settime");
     }
+    enabled_ = enabled;
     notifier_->setEnabled(enabled);
 }
 
@@ -65,33 +51,58 @@ void PhasedTimer::setResting(bool resting) {
     if (resting == resting_)
         return;
     const bool enabled = enabled_;
-    setEnabled(false);
-    resting_ = resting;
-    setEnabled(enabled);
+    try {
+        setEnabled(false);
+        resting_ = resting;
+        setEnabled(enabled);
+    } catch (const std::system_error& refusal) {
+        // As a refused re-arm after a clock change: a clock that would never tick again.
+        notifier_->setEnabled(false);
+        EndOnRefusedTimer(refusal);
+        return;
+    }
     if (enabled && !resting)
         Q_EMIT timeout();
 }
 
 void PhasedTimer::arm() {
-    const itimerspec schedule{fromMs(policy_.period()), fromMs(policy_.firstAfter(wallClockMs_()))};
-    // Only bad arguments fail here, and these are built to be valid.
-    timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &schedule, nullptr);
+    const itimerspec schedule{TimespecFromMs(policy_.period()),
+                              TimespecFromMs(policy_.firstAfter(wallClockMs_()))};
+    // Refused by a kernel without cancel-on-set (before 3.0), or for an instant before
+    // the epoch (a wall clock set before 1970).
+    Checked(timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &schedule, nullptr),
+            "timerfd_settime");
 }
 
 TickPolicy::Wake PhasedTimer::wakeFromRead(long result, int error) {
     if (result == static_cast<long>(sizeof(uint64_t)))
         return TickPolicy::Wake::Expired;
-    if (result < 0 && error == ECANCELED)
+    if (result == -1 && error == ECANCELED)
         return TickPolicy::Wake::ClockSet;
-    return TickPolicy::Wake::Nothing;
+    if (result == -1 && (error == EAGAIN || error == EINTR))
+        return TickPolicy::Wake::Nothing;
+    // A descriptor gone wrong, which would also wake the thread again at once, for ever.
+    throw std::system_error(result == -1 ? error : EIO, std::generic_category(), "read timerfd");
 }
 
 void PhasedTimer::onReadable() {
-    uint64_t expirations = 0; // several when the thread was busy: still one tick
-    const ssize_t result = read(fd_, &expirations, sizeof expirations);
-    const TickPolicy::Response response = TickPolicy::respond(wakeFromRead(result, errno));
-    if (response.rearm)
-        arm();
+    TickPolicy::Response response{};
+    try {
+        uint64_t expirations = 0; // several when the thread was busy: still one tick
+        const ssize_t result = read(fd_, &expirations, sizeof expirations);
+        response = TickPolicy::respond(wakeFromRead(result, errno));
+        if (response.rearm)
+            arm();
+    } catch (const std::system_error& refusal) {
+        // Not retried on the next wake: the kernel took this very arming when the timer
+        // was enabled, so a refusal now is a descriptor or a clock gone wrong that a
+        // retry would meet again, and a refused re-arm leaves the timer on its old
+        // instants, which after the clock is set back may be hours away. A clock that
+        // stops without a word, and so never rings, is the fault; this says why and ends.
+        notifier_->setEnabled(false);
+        EndOnRefusedTimer(refusal);
+        return;
+    }
     if (response.tick)
         Q_EMIT timeout();
 }

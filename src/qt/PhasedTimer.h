@@ -21,7 +21,9 @@ class PhasedTimer : public QObject {
     Q_OBJECT
 public:
     // `wallClockMs` is the clock the instants are worked out from: WallClockMs() when
-    // empty. Throws std::system_error when the kernel gives no timer.
+    // empty. The constructor and setEnabled() throw std::system_error when the kernel
+    // gives no timer or refuses to arm it; once the event loop runs, a refusal ends the
+    // loop with status 1 after one line on stderr (EndOnRefusedTimer).
     PhasedTimer(int64_t periodMs, int64_t offsetMs, QObject* parent = nullptr,
                 std::function<int64_t()> wallClockMs = {});
     ~PhasedTimer() override;
@@ -36,7 +38,8 @@ public:
     void setResting(bool resting);
     int interval() const { return static_cast<int>(policy_.period()); }
 
-    // What a read of the timer's descriptor returned: the result and errno.
+    // What a read of the timer's descriptor returned: the result and errno. Any error
+    // but EAGAIN, EINTR and ECANCELED, and a short read, throw std::system_error.
     static TickPolicy::Wake wakeFromRead(long result, int error);
 
 Q_SIGNALS:

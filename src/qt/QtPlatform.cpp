@@ -1,5 +1,6 @@
 #include "QtPlatform.h"
 
+#include "qt/ClockLabel.h"
 #include "qt/PhasedTimer.h"
 
 #include <QApplication>
@@ -19,10 +20,6 @@ QtPlatform::QtPlatform(const Controls& controls, std::function<void()> beep,
     : controls_(controls), beep_(std::move(beep)), heard_(std::move(heard)),
       ringing_(std::move(ringing)) {}
 
-QLabel* QtPlatform::label(LabelId id) const {
-    return id == LabelId::PANEL ? controls_.PANEL : controls_.YOTEI;
-}
-
 QLineEdit* QtPlatform::box(BoxId id) const {
     switch (id) {
     case BoxId::Hou:
@@ -36,20 +33,14 @@ QLineEdit* QtPlatform::box(BoxId id) const {
 }
 
 QString QtPlatform::labelCaption(LabelId id) const {
-    return label(id)->text();
+    return id == LabelId::PANEL ? controls_.PANEL->text() : controls_.YOTEI->text();
 }
 
 void QtPlatform::setLabelCaption(LabelId id, const QString& text) {
-    QLabel* target = label(id);
-    // An unchanged caption would still be laid out and repainted.
-    if (target->text() == text)
-        return;
-    // The clock changes a glyph or two a second: repainting and sending the whole label
-    // to the display would cost more than drawing the new glyphs.
-    if (id == LabelId::PANEL && controls_.panelText)
-        controls_.panelText->setTextRepaintingChanges(text);
+    if (id == LabelId::PANEL)
+        controls_.PANEL->setText(text);
     else
-        target->setText(text);
+        controls_.YOTEI->setText(text);
     if (id == LabelId::YOTEI && scheduleChanged_)
         scheduleChanged_(text);
 }

@@ -33,7 +33,6 @@ public:
     }
 
 private:
-    QLabel* label(LabelId id) const;
     QLineEdit* box(BoxId id) const;
     void askForAttention(bool ask);
     void showSilentRing(bool inverted);

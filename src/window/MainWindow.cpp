@@ -3,10 +3,10 @@
 #include "core/Events.h"
 #include "core/Timing.h"
 #include "core/alarm/Presets.h"
+#include "qt/ClockLabel.h"
 #include "qt/PhasedTimer.h"
 #include "qt/QtPlatform.h"
 #include "qt/WakeTimer.h"
-#include "window/ClockLabel.h"
 #include "window/Fonts.h"
 #include "window/NoImeLineEdit.h"
 #include "window/PictureBox.h"
@@ -23,6 +23,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <type_traits>
 #include <utility>
 
 namespace vellomarin {
@@ -46,15 +47,16 @@ template <typename T> T* named(T* widget, const char* name, const QRect& geometr
 }
 
 template <typename Label = QLabel>
-QLabel* label(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
-              qreal points) {
+Label* label(QWidget* parent, const char* name, const QString& caption, const QRect& geometry,
+             qreal points) {
     auto* l = named(new Label(parent), name, geometry);
     l->setText(caption);
     // A label never grows to fit its text; fixed, a new text also asks no re-layout.
     l->setFixedSize(geometry.size());
     l->setFont(MinchoFont(points));
-    l->setAlignment(Qt::AlignCenter);
-    l->setAutoFillBackground(true); // opaque, as every label is
+    if constexpr (std::is_same_v<Label, QLabel>)
+        l->setAlignment(Qt::AlignCenter); // PANEL always centres its text
+    l->setAutoFillBackground(true);       // opaque, as every label is
     return l;
 }
 
@@ -74,7 +76,7 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption,
     return b;
 }
 
-void paint(QLabel* l, const QColor& background, const QColor* text) {
+void paint(QWidget* l, const QColor& background, const QColor* text) {
     QPalette palette = l->palette();
     palette.setColor(QPalette::Window, background);
     if (text)
@@ -193,10 +195,10 @@ Controls MainWindow::createControls() {
     c.Picture1 = named(picture1, "Picture1", fromTwips(120, 120, 2775, 495));
     auto* panel = c.PANEL =
         label<ClockLabel>(picture1->client(), "PANEL", QString(), fromTwips(0, 0, 2775, 495), 20.25);
-    c.panelText = static_cast<ClockLabel*>(panel);
     // The labels run under their box's right and bottom border; centre their text in the
     // part that shows, or a clock from 10時 on loses the edge of its 秒 to the border.
-    for (auto [box, l] : {std::pair{picture1, panel}, std::pair{picture2, yotei}})
+    const std::pair<PictureBox*, QWidget*> framed[] = {{picture1, panel}, {picture2, yotei}};
+    for (auto [box, l] : framed)
         l->setContentsMargins(0, 0, 2 * box->frameWidth(), 2 * box->frameWidth());
     const Preset& start = PresetAt(0);
     auto* p10 = c.P10 =

@@ -15,7 +15,7 @@ class PhasedTimer;
 class QtPlatform;
 class WakeTimer;
 
-// The one window, "Vellomarin": its seventeen controls, and the wiring of their
+// The one window, "Vellomarin": its sixteen controls, and the wiring of their
 // events to the handlers. It decides nothing itself; each slot calls one handler.
 class MainWindow : public QWidget {
     Q_OBJECT

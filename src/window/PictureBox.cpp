@@ -1,14 +1,13 @@
 #include "PictureBox.h"
 
 #include <QAccessibleWidget>
-#include <QLabel>
 
 namespace vellomarin {
 
 namespace {
 
-// A picture box takes the focus, so a screen reader announces it: it should read the
-// text of the label it frames (the time), not an empty name.
+// A picture box takes the focus, so a screen reader announces it: it should read what
+// the label it frames reads (the time), not an empty name.
 class PictureBoxAccessible : public QAccessibleWidget {
 public:
     explicit PictureBoxAccessible(PictureBox* box) : QAccessibleWidget(box, QAccessible::Border) {}
@@ -16,8 +15,9 @@ public:
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Name && widget()->accessibleName().isEmpty()) {
             const auto* box = static_cast<const PictureBox*>(widget());
-            if (const auto* label = box->client()->findChild<QLabel*>())
-                return label->text();
+            if (auto* label = box->client()->findChild<QWidget*>())
+                if (QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label))
+                    return read->text(QAccessible::Name);
         }
         return QAccessibleWidget::text(t);
     }

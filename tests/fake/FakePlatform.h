@@ -32,7 +32,8 @@ inline int64_t At(int hour, int minute, int second, int ms = 0) {
 // sets, once however many instants passed while the thread was busy, and at once (plus
 // the delay) when the wall clock is set either way or the machine resumes. Alarm is a
 // repeating timer on the monotonic clock, as Qt's are: a tick that falls due while the
-// thread is busy comes once, late, and the next is due one interval after it.
+// thread is busy comes once, late, and the next keeps the rhythm unless a whole interval
+// was missed, when it is due one interval after the late one.
 //
 // Three clocks: the wall clock (suspend and corrections move it), the local time shown
 // (the wall clock plus the zone's offset, which daylight saving or a new zone changes
@@ -115,7 +116,7 @@ public:
     void showTime(int hour, int minute, int second);
 
 private:
-    // A QTimer: repeats with its interval from each due time, once the tick is handled.
+    // A QTimer: its next due time is set from the last, before the tick is handled.
     struct Timer {
         bool enabled = false;
         int64_t dueMono = 0;

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 namespace vellomarin {
@@ -18,14 +20,17 @@ struct ReadCase {
     const char* name;
     long result;
     int error;
-    TickPolicy::Wake wake;
+    std::optional<TickPolicy::Wake> wake; // none: an error, not a wake
 };
 
 class PhasedTimerReadTest : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(PhasedTimerReadTest, TellsWhyItWoke) {
     const ReadCase& c = GetParam();
-    EXPECT_EQ(PhasedTimer::wakeFromRead(c.result, c.error), c.wake);
+    if (c.wake)
+        EXPECT_EQ(PhasedTimer::wakeFromRead(c.result, c.error), *c.wake);
+    else
+        EXPECT_THROW(PhasedTimer::wakeFromRead(c.result, c.error), std::system_error);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -33,7 +38,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ReadCase{"expirations", 8, 0, TickPolicy::Wake::Expired},
                       ReadCase{"clockSet", -1, ECANCELED, TickPolicy::Wake::ClockSet},
                       ReadCase{"nothingYet", -1, EAGAIN, TickPolicy::Wake::Nothing},
-                      ReadCase{"interrupted", -1, EINTR, TickPolicy::Wake::Nothing}),
+                      ReadCase{"interrupted", -1, EINTR, TickPolicy::Wake::Nothing},
+                      ReadCase{"badDescriptor", -1, EBADF, std::nullopt},
+                      ReadCase{"shortRead", 4, 0, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The real wall-clock ms of up to `count` ticks, within `waitMs`.
@@ -79,6 +86,21 @@ TEST(PhasedTimer, TicksOnItsPhaseOfTheWallClock) {
         timer.setEnabled(false);
         EXPECT_TRUE(tickTimes(timer, 1, 1100).empty()) << "disabled, it stays quiet";
     }
+}
+
+// The kernel takes no instant before the epoch: the refused arming is an error for the
+// caller to report, not a clock that never ticks.
+TEST(PhasedTimer, ARefusedArmingIsAnError) {
+    int argc = 0;
+    QCoreApplication app(argc, nullptr);
+    PhasedTimer timer(1000, 0, nullptr, [] { return int64_t{-5'000}; });
+    try {
+        timer.setEnabled(true);
+        ADD_FAILURE() << "armed at an instant before the epoch";
+    } catch (const std::system_error& refusal) {
+        EXPECT_EQ(refusal.code().value(), EINVAL);
+    }
+    EXPECT_FALSE(timer.isEnabled());
 }
 
 } // namespace

@@ -1,8 +1,9 @@
-#include "window/ClockLabel.h"
+#include "qt/ClockLabel.h"
 #include "window/Fonts.h"
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QScreen>
 #include <QTest>
 
@@ -11,9 +12,10 @@
 namespace vellomarin {
 namespace {
 
-void dress(QLabel& label) {
-    label.setFont(MinchoFont(20.25));
-    label.setAlignment(Qt::AlignCenter);
+void dress(QWidget& label, const QFont& font = MinchoFont(20.25),
+           Qt::LayoutDirection direction = Qt::LeftToRight) {
+    label.setFont(font);
+    label.setLayoutDirection(direction);
     QPalette palette = label.palette();
     palette.setColor(QPalette::Window, QColor(0, 192, 0));
     palette.setColor(QPalette::WindowText, Qt::black);
@@ -22,31 +24,22 @@ void dress(QLabel& label) {
     label.setContentsMargins(0, 0, 4, 4);
 }
 
-QImage drawn(QLabel& label) {
+QImage drawn(QWidget& label) {
     return label.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-// Each text drawn over the one before must look as the same text drawn afresh by QLabel:
-// a digit, several, the width of the text changing, and nothing at all.
-TEST(ClockLabelTest, DrawingOnlyWhatChangedLooksAsDrawingAll) {
-    ClockLabel clock;
-    dress(clock);
-    for (const char16_t* text :
-         {u"9時05分03秒", u"9時05分04秒", u"9時05分10秒", u"9時59分59秒", u"10時00分00秒",
-          u"10時00分01秒", u"23時59分59秒", u"0時00分00秒", u"", u"0時00分01秒"}) {
-        const QString caption = QString::fromUtf16(text);
-        SCOPED_TRACE(caption.toStdString());
-        clock.setText(caption);
-        QLabel plain(caption);
-        dress(plain);
-        EXPECT_EQ(drawn(clock), drawn(plain));
-    }
+// The oracle: the same text drawn by QLabel, centred, in the same dress.
+QImage drawnByQLabel(const QString& caption, const QFont& font = MinchoFont(20.25),
+                     Qt::LayoutDirection direction = Qt::LeftToRight) {
+    QLabel plain(caption);
+    plain.setAlignment(Qt::AlignCenter);
+    dress(plain, font, direction);
+    return drawn(plain);
 }
 
-// What the face composes of characters shaped once, and what it leaves to QLabel, must
-// look as QLabel draws it too: after a change of font, with kerning and ligatures, with
-// right-to-left text in either direction of the widget, and across lines.
-TEST(ClockLabelTest, OtherFontsAndTextsLookAsQLabelDrawsThem) {
+// Any text looks as QLabel draws it: after a change of font, with kerning and
+// ligatures, with right-to-left text in either direction of the widget, and across lines.
+TEST(ClockLabelTest, LooksAsQLabelDrawsTheSameText) {
     QFont latin(QStringLiteral("DejaVu Serif"));
     latin.setPointSizeF(15.5);
     const struct {
@@ -57,48 +50,41 @@ TEST(ClockLabelTest, OtherFontsAndTextsLookAsQLabelDrawsThem) {
         {MinchoFont(20.25), Qt::LeftToRight, u"9時05分03秒"},
         {MinchoFont(12), Qt::LeftToRight, u"9時05分03秒"},
         {latin, Qt::LeftToRight, u"9:05:03 AV To fi"},
-        {latin, Qt::LeftToRight, u"9:05:04 AV To fi"},
         {latin, Qt::LeftToRight, u"0 مرحبا 9"},
         {latin, Qt::RightToLeft, u"12 34 ab"},
         {latin, Qt::LeftToRight, u"12\n34"},
         {latin, Qt::LeftToRight, u"12\t34"},
     };
     ClockLabel clock;
-    dress(clock);
     for (const auto& row : rows) {
         const QString caption = QString::fromUtf16(row.text);
         SCOPED_TRACE(caption.toStdString());
-        clock.setFont(row.font);
-        clock.setLayoutDirection(row.direction);
+        dress(clock, row.font, row.direction);
         clock.setText(caption);
-        QLabel plain(caption);
-        dress(plain);
-        plain.setFont(row.font);
-        plain.setLayoutDirection(row.direction);
-        EXPECT_EQ(drawn(clock), drawn(plain));
+        EXPECT_EQ(drawn(clock), drawnByQLabel(caption, row.font, row.direction));
     }
 }
 
-// A shown clock sent only the glyphs that changed: what reaches the screen is the whole
-// text as QLabel draws it, including after a text of another width and after none.
+// A shown clock repaints only the characters that changed: what reaches the screen is
+// still the whole text as QLabel draws it, including after a text of another width and
+// after none.
 TEST(ClockLabelTest, RepaintingOnlyTheChangeLeavesTheWholeTextOnScreen) {
     ClockLabel clock;
     dress(clock);
     clock.setText(QString::fromUtf16(u"9時05分03秒"));
     clock.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&clock));
-    for (const char16_t* text : {u"9時05分04秒", u"9時05分10秒", u"9時59分59秒", u"10時00分00秒",
-                                 u"10時00分01秒", u"", u"0時00分01秒", u"0時00分02秒"}) {
+    for (const char16_t* text :
+         {u"9時05分04秒", u"9時05分10秒", u"9時59分59秒", u"10時00分00秒", u"10時00分01秒",
+          u"23時59分59秒", u"0時00分00秒", u"", u"0時00分01秒", u"0時00分02秒"}) {
         const QString caption = QString::fromUtf16(text);
         SCOPED_TRACE(caption.toStdString());
-        clock.setTextRepaintingChanges(caption);
+        clock.setText(caption);
         EXPECT_EQ(clock.text(), caption);
         QTest::qWait(20); // the repaint and flush are posted
         const QImage screen = clock.screen()->grabWindow(clock.winId()).toImage().convertToFormat(
             QImage::Format_RGB32);
-        QLabel plain(caption);
-        dress(plain);
-        EXPECT_EQ(screen, drawn(plain));
+        EXPECT_EQ(screen, drawnByQLabel(caption));
     }
 }
 
