@@ -16,7 +16,9 @@ class QtPlatform;
 class WakeTimer;
 
 // The one window, "Vellomarin": its sixteen controls, and the wiring of their
-// events to the handlers. It decides nothing itself; each slot calls one handler.
+// events to the handlers. It decides nothing itself; each slot calls one handler, save
+// that a minimised window's clock rests (changeEvent) and is brought up to the second
+// before a click.
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
