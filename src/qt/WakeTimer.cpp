@@ -33,9 +33,8 @@ void WakeTimer::setResting(bool resting) {
 
 void WakeTimer::arm() {
     tzset(); // the zone may have changed since the C library last read it
-    const auto at = wakesMachine_ || resting_
-                        ? WakeInstant(yotei_, WallClockMs(), LocalOffsetMs)
-                        : std::nullopt;
+    const auto at = wakesMachine_ || resting_ ? WakeInstant(yotei_, WallClockMs(), LocalOffsetMs)
+                                              : std::nullopt;
     if (!at) {
         disarm();
         return;

@@ -193,8 +193,8 @@ Controls MainWindow::createControls() {
         label(picture2->client(), "YOTEI", QString(), fromTwips(0, 0, 2175, 375), 14.25);
     auto* picture1 = new PictureBox(this);
     c.Picture1 = named(picture1, "Picture1", fromTwips(120, 120, 2775, 495));
-    auto* panel = c.PANEL =
-        label<ClockLabel>(picture1->client(), "PANEL", QString(), fromTwips(0, 0, 2775, 495), 20.25);
+    auto* panel = c.PANEL = label<ClockLabel>(picture1->client(), "PANEL", QString(),
+                                              fromTwips(0, 0, 2775, 495), 20.25);
     // The labels run under their box's right and bottom border; centre their text in the
     // part that shows, or a clock from 10時 on loses the edge of its 秒 to the border.
     const std::pair<PictureBox*, QWidget*> framed[] = {{picture1, panel}, {picture2, yotei}};

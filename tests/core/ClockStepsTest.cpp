@@ -91,8 +91,8 @@ void checkFault(const FaultCase& c) {
 // One test for the whole table: a process for each of its two hundred rows would cost
 // more than the rows.
 TEST(ClockSteps, PanelShowsTheTimeWithinTheWakeDelay) {
-    for (int64_t ms : {int64_t{1}, int64_t{2}, int64_t{3}, int64_t{500}, int64_t{999},
-                       kSecond, kSecond + 1, 59 * kSecond, kHour, 11 * kHour, 13 * kHour}) {
+    for (int64_t ms : {int64_t{1}, int64_t{2}, int64_t{3}, int64_t{500}, int64_t{999}, kSecond,
+                       kSecond + 1, 59 * kSecond, kHour, 11 * kHour, 13 * kHour}) {
         for (int64_t at : {0, 1, 500, 998, 999}) {
             checkFault({Fault::Step, ms, at});
             checkFault({Fault::Step, -ms, at});
@@ -110,9 +110,9 @@ TEST(ClockSteps, PanelShowsTheTimeWithinTheWakeDelay) {
 // the new time. The watch then treats the move as it treats a step of the clock.
 struct ZoneCase {
     const char* name;
-    int64_t offset;   // the local offset from 2:00:00 local on (it was 0)
-    int alarm[3];     // the alarm's hour, minute, second, set at 1:58:30
-    int64_t ringsAt;  // the wall instant the ringing must start at
+    int64_t offset;  // the local offset from 2:00:00 local on (it was 0)
+    int alarm[3];    // the alarm's hour, minute, second, set at 1:58:30
+    int64_t ringsAt; // the wall instant the ringing must start at
 };
 
 class LocalTimeChangeTest : public ::testing::TestWithParam<ZoneCase> {};
@@ -165,11 +165,11 @@ INSTANTIATE_TEST_SUITE_P(
 // or the user does. Set at 6:00:00.400 for 7:00:00, it sleeps at once.
 struct SleepCase {
     const char* name;
-    bool capable;      // the program holds CAP_WAKE_ALARM, so it arms a wake timer
-    int64_t resumeMs;  // how long the machine takes to resume, however it was woken
-    int64_t userWake;  // the wall instant the user wakes it
+    bool capable;           // the program holds CAP_WAKE_ALARM, so it arms a wake timer
+    int64_t resumeMs;       // how long the machine takes to resume, however it was woken
+    int64_t userWake;       // the wall instant the user wakes it
     int64_t sleepsAgainFor; // put back to sleep a second after it resumes; 0: it is not
-    int64_t ringsAt;   // when the ringing must start, before the thread's wake-up
+    int64_t ringsAt;        // when the ringing must start, before the thread's wake-up
 };
 
 class SleepTest : public ::testing::TestWithParam<SleepCase> {};
@@ -205,8 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
         SleepCase{"resumeLongerThanTheLead", true, 15 * kSecond, At(9, 0, 0), 0, At(7, 0, 5)},
         SleepCase{"noCapabilityRingsAtResume", false, 3 * kSecond, At(9, 0, 0), 0, At(9, 0, 3)},
         SleepCase{"userWakesItFirst", true, 3 * kSecond, At(6, 30, 0), 0, At(7, 0, 0)},
-        SleepCase{"userWakesItFirstNoCapability", false, 3 * kSecond, At(6, 30, 0), 0,
-                  At(7, 0, 0)},
+        SleepCase{"userWakesItFirstNoCapability", false, 3 * kSecond, At(6, 30, 0), 0, At(7, 0, 0)},
         // The lid stays shut and the machine sleeps again: woken again at the second.
         SleepCase{"sleepsAgainAfterTheLeadWake", true, 3 * kSecond, At(9, 0, 0), 2 * kHour,
                   At(7, 0, 3)}),

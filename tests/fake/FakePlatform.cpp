@@ -106,10 +106,10 @@ std::optional<int64_t> FakePlatform::wakeTimerAt() const {
 
 // As the window arms it whenever YOTEI, the clock or the zone changes, and when it fires.
 void FakePlatform::armWakeTimer() {
-    const auto at =
-        wakeCapable_ || resting_ ? WakeInstant(labels_[index(LabelId::YOTEI)], wall_,
-                                   [this](int64_t wallMs) { return localOffsetAt(wallMs); })
-                     : std::nullopt;
+    const auto at = wakeCapable_ || resting_
+                        ? WakeInstant(labels_[index(LabelId::YOTEI)], wall_,
+                                      [this](int64_t wallMs) { return localOffsetAt(wallMs); })
+                        : std::nullopt;
     wake_.enabled = at.has_value();
     wake_.expiryWall = at.value_or(0);
     wake_.cancelled = false;
@@ -134,7 +134,8 @@ void FakePlatform::load() {
 void FakePlatform::handle(Event event) {
     // A click on a minimised window (through a screen reader) first brings PANEL up to
     // the second, as the scheduling reads the time from it.
-    const bool click = event != Event::Load && event != Event::JikokuTick && event != Event::AlarmTick;
+    const bool click =
+        event != Event::Load && event != Event::JikokuTick && event != Event::AlarmTick;
     if (resting_ && click)
         HandleEvent(Event::JikokuTick, *this, state);
     HandleEvent(event, *this, state);
@@ -197,7 +198,7 @@ bool FakePlatform::nextDue(int64_t limitMono, Source& source) const {
     bool found = false;
     int64_t best = limitMono;
     for (Source candidate : {Source::Jikoku, Source::Alarm, Source::Wake}) {
-        const bool enabled = candidate == Source::Jikoku ? jikoku_.enabled && !resting_
+        const bool enabled = candidate == Source::Jikoku  ? jikoku_.enabled && !resting_
                              : candidate == Source::Alarm ? alarm_.enabled
                                                           : wake_.enabled;
         if (!enabled)

@@ -125,8 +125,8 @@ private:
     // An absolute wall-clock timerfd, cancelled when the clock is set.
     struct WallTimer {
         bool enabled = false;
-        int64_t expiryWall = 0;      // its coming instant
-        bool cancelled = false;      // the clock was set since it was last read
+        int64_t expiryWall = 0; // its coming instant
+        bool cancelled = false; // the clock was set since it was last read
         int64_t cancelledMono = 0;
         int64_t ticks = 0;
     };

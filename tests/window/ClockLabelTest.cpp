@@ -82,8 +82,10 @@ TEST(ClockLabelTest, RepaintingOnlyTheChangeLeavesTheWholeTextOnScreen) {
         clock.setText(caption);
         EXPECT_EQ(clock.text(), caption);
         QTest::qWait(20); // the repaint and flush are posted
-        const QImage screen = clock.screen()->grabWindow(clock.winId()).toImage().convertToFormat(
-            QImage::Format_RGB32);
+        const QImage screen = clock.screen()
+                                  ->grabWindow(clock.winId())
+                                  .toImage()
+                                  .convertToFormat(QImage::Format_RGB32);
         EXPECT_EQ(screen, drawnByQLabel(caption));
     }
 }
