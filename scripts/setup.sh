@@ -13,7 +13,8 @@ test_pkgs=(libgtest-dev xvfb x11-utils xdotool imagemagick pulseaudio
            pulseaudio-utils sox faketime at-spi2-core python3-pyatspi python3-xlib
            clang-14 libfuzzer-14-dev libclang-rt-14-dev libbenchmark-dev
            desktop-file-utils appstream dpkg-dev lintian file man-db dbus
-           dbus-daemon dbus-bin libfaketime weston xwayland openbox python3-dbusmock)
+           dbus-daemon dbus-bin libfaketime weston xwayland openbox python3-dbusmock
+           libcap2-bin)
 bench_pkgs=(libbenchmark-dev valgrind xvfb x11-utils x11-apps pulseaudio
             pulseaudio-utils python3 libx11-dev libxdamage-dev weston xwayland imagemagick procps
             xdotool openbox)
