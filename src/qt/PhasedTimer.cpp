@@ -33,36 +33,41 @@ PhasedTimer::~PhasedTimer() {
 void PhasedTimer::setEnabled(bool enabled) {
     if (enabled == enabled_)
         return;
-    if (resting_) {
-        enabled_ = enabled;
-        return;
-    }
-    if (enabled) {
-        arm();
-    } else {
-        const itimerspec off{};
-        Checked(timerfd_settime(fd_, 0, &off, nullptr), "timerfd_settime");
-    }
+    if (!resting_)
+        run(enabled);
     enabled_ = enabled;
-    notifier_->setEnabled(enabled);
 }
 
 void PhasedTimer::setResting(bool resting) {
     if (resting == resting_)
         return;
-    const bool enabled = enabled_;
-    try {
-        setEnabled(false);
-        resting_ = resting;
-        setEnabled(enabled);
-    } catch (const std::system_error& refusal) {
-        // As a refused re-arm after a clock change: a clock that would never tick again.
-        notifier_->setEnabled(false);
-        EndOnRefusedTimer(refusal);
-        return;
+    if (enabled_) {
+        try {
+            run(!resting);
+        } catch (const std::system_error& refusal) {
+            // As a refused re-arm after a clock change: a clock that would never tick again.
+            endOn(refusal);
+            return;
+        }
     }
-    if (enabled && !resting)
+    resting_ = resting;
+    if (enabled_ && !resting)
         Q_EMIT timeout();
+}
+
+void PhasedTimer::run(bool running) {
+    if (running) {
+        arm();
+    } else {
+        const itimerspec off{};
+        Checked(timerfd_settime(fd_, 0, &off, nullptr), "timerfd_settime");
+    }
+    notifier_->setEnabled(running);
+}
+
+void PhasedTimer::endOn(const std::system_error& refusal) {
+    notifier_->setEnabled(false);
+    EndOnRefusedTimer(refusal);
 }
 
 void PhasedTimer::arm() {
@@ -99,8 +104,7 @@ void PhasedTimer::onReadable() {
         // retry would meet again, and a refused re-arm leaves the timer on its old
         // instants, which after the clock is set back may be hours away. A clock that
         // stops without a word, and so never rings, is the fault; this says why and ends.
-        notifier_->setEnabled(false);
-        EndOnRefusedTimer(refusal);
+        endOn(refusal);
         return;
     }
     if (response.tick)

@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include <functional>
+#include <system_error>
 
 class QSocketNotifier;
 
@@ -36,6 +37,7 @@ public:
     // does. The rest's end ticks at once, so that what the tick shows is right before
     // anyone sees it, and arms the timer on its phase again.
     void setResting(bool resting);
+    bool isResting() const { return resting_; }
     int interval() const { return static_cast<int>(policy_.period()); }
 
     // What a read of the timer's descriptor returned: the result and errno. Any error
@@ -47,6 +49,10 @@ Q_SIGNALS:
 
 private:
     void arm();
+    // Arms the timer on its phase and reads it, or disarms it and reads nothing.
+    void run(bool running);
+    // A refusal once the event loop runs: the timer stops, and the program ends with it.
+    void endOn(const std::system_error& refusal);
     void onReadable();
 
     TickPolicy policy_;

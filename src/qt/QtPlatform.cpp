@@ -37,11 +37,14 @@ QString QtPlatform::labelCaption(LabelId id) const {
 }
 
 void QtPlatform::setLabelCaption(LabelId id, const QString& text) {
-    if (id == LabelId::PANEL)
+    if (id == LabelId::PANEL) {
         controls_.PANEL->setText(text);
-    else
-        controls_.YOTEI->setText(text);
-    if (id == LabelId::YOTEI && scheduleChanged_)
+        return;
+    }
+    if (controls_.YOTEI->text() == text)
+        return;
+    controls_.YOTEI->setText(text);
+    if (scheduleChanged_)
         scheduleChanged_(text);
 }
 

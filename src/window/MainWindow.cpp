@@ -168,11 +168,12 @@ void MainWindow::useWakeTimer(WakeTimer& timer) {
 // Qt 6.4 on Wayland learns nothing of it, and there the clock ticks on).
 void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange || !wakeTimer_ || isMinimized() == resting_)
+    const bool resting = isMinimized();
+    if (event->type() != QEvent::WindowStateChange || !wakeTimer_ ||
+        resting == jikoku_->isResting())
         return;
-    resting_ = isMinimized();
-    wakeTimer_->setResting(resting_);
-    jikoku_->setResting(resting_); // restored: ticks at once, before the window is drawn
+    wakeTimer_->setResting(resting);
+    jikoku_->setResting(resting); // restored: ticks at once, before the window is drawn
 }
 
 Controls MainWindow::createControls() {
@@ -246,21 +247,23 @@ Controls MainWindow::createControls() {
 
 void MainWindow::wireEvents(const Controls& c) {
     const auto on = [this](auto* source, auto signal, Event event) {
-        connect(source, signal, this, [this, event] {
+        connect(source, signal, this, [this, event] { HandleEvent(event, *platform_, state_); });
+    };
+    on(c.Jikoku, &PhasedTimer::timeout, Event::JikokuTick);
+    on(c.Alarm, &QTimer::timeout, Event::AlarmTick);
+    const auto onClick = [this](QPushButton* button, Event event) {
+        connect(button, &QPushButton::clicked, this, [this, event] {
             // Clicked while minimised (through a screen reader): PANEL, which the
             // scheduling reads, is first brought up to the second.
-            const bool click = event != Event::JikokuTick && event != Event::AlarmTick;
-            if (resting_ && click)
+            if (jikoku_->isResting())
                 HandleEvent(Event::JikokuTick, *platform_, state_);
             HandleEvent(event, *platform_, state_);
         });
     };
-    on(c.Jikoku, &PhasedTimer::timeout, Event::JikokuTick);
-    on(c.Alarm, &QTimer::timeout, Event::AlarmTick);
-    on(c.Settei, &QPushButton::clicked, Event::SetteiClick);
-    on(c.P5, &QPushButton::clicked, Event::P5Click);
-    on(c.P10, &QPushButton::clicked, Event::P10Click);
-    on(c.Cancel, &QPushButton::clicked, Event::CancelClick);
+    onClick(c.Settei, Event::SetteiClick);
+    onClick(c.P5, Event::P5Click);
+    onClick(c.P10, Event::P10Click);
+    onClick(c.Cancel, Event::CancelClick);
 }
 
 void MainWindow::centreOnScreen() {

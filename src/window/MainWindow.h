@@ -50,7 +50,6 @@ private:
     std::unique_ptr<QtPlatform> platform_;
     PhasedTimer* jikoku_ = nullptr;
     WakeTimer* wakeTimer_ = nullptr;
-    bool resting_ = false; // minimised: nobody sees PANEL, and Jikoku rests
 };
 
 } // namespace vellomarin

@@ -182,30 +182,25 @@ int64_t FakePlatform::dueMono(const WallTimer& timer) const {
     return mono_ + std::max<int64_t>(0, timer.expiryWall + wakeDelay_ - wall_);
 }
 
-int64_t FakePlatform::dueMono(Source source) const {
+std::optional<int64_t> FakePlatform::dueMono(Source source) const {
     switch (source) {
     case Source::Jikoku:
-        return dueMono(jikoku_);
+        return jikoku_.enabled && !resting_ ? std::optional(dueMono(jikoku_)) : std::nullopt;
     case Source::Wake:
-        return dueMono(wake_);
+        return wake_.enabled ? std::optional(dueMono(wake_)) : std::nullopt;
     case Source::Alarm:
         break;
     }
-    return alarm_.dueMono;
+    return alarm_.enabled ? std::optional(alarm_.dueMono) : std::nullopt;
 }
 
 bool FakePlatform::nextDue(int64_t limitMono, Source& source) const {
     bool found = false;
     int64_t best = limitMono;
     for (Source candidate : {Source::Jikoku, Source::Alarm, Source::Wake}) {
-        const bool enabled = candidate == Source::Jikoku  ? jikoku_.enabled && !resting_
-                             : candidate == Source::Alarm ? alarm_.enabled
-                                                          : wake_.enabled;
-        if (!enabled)
-            continue;
-        const int64_t due = dueMono(candidate);
-        if (due <= best && (!found || due < best)) {
-            best = due;
+        const auto due = dueMono(candidate);
+        if (due && *due <= best && (!found || *due < best)) {
+            best = *due;
             source = candidate;
             found = true;
         }
@@ -223,7 +218,7 @@ bool FakePlatform::runUntil(const std::function<bool()>& predicate, int64_t limi
     const int64_t endMono = mono_ + limitMs;
     Source source{};
     while (nextDue(endMono, source)) {
-        const int64_t due = dueMono(source);
+        const int64_t due = *dueMono(source);
         if (due > mono_) {
             wall_ += due - mono_;
             mono_ = due;

@@ -133,8 +133,9 @@ private:
     enum class Source { Jikoku, Alarm, Wake };
     template <typename E> static size_t index(E id) { return static_cast<size_t>(id); }
     void deliver(Source source);
-    // When the event thread would handle the source's next wake, on the monotonic clock.
-    int64_t dueMono(Source source) const;
+    // When the event thread would handle the source's next wake, on the monotonic clock;
+    // nothing while it is off.
+    std::optional<int64_t> dueMono(Source source) const;
     int64_t dueMono(const WallTimer& timer) const;
     // The enabled source due soonest at or before `limitMono`, in due order, if any.
     bool nextDue(int64_t limitMono, Source& source) const;
