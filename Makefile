@@ -46,16 +46,17 @@ test-asan:
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-# Arbitrary bytes into the three boxes and 設定, for FUZZ_SECONDS; the corpus is kept in
-# $(FUZZ_BUILD)/corpus and grows from run to run.
+# Arbitrary bytes into the three boxes and 設定, and as the wake helper's messages, for
+# FUZZ_SECONDS each; the corpora are kept in $(FUZZ_BUILD) and grow from run to run.
 fuzz:
 	@scripts/setup.sh test
 	@if [ ! -f $(FUZZ_BUILD)/CMakeCache.txt ] || [ -n "$(CMAKE_ARGS)" ]; then \
 		CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) \
 		-G Ninja -DVELLOMARIN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS); fi
-	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target settei_fuzzer
-	@mkdir -p $(FUZZ_BUILD)/corpus
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target settei_fuzzer wake_message_fuzzer
+	@mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/wake-corpus
 	@scripts/fuzz.sh $(FUZZ_BUILD)/tests/fuzz/settei_fuzzer $(FUZZ_BUILD)/corpus $(FUZZ_SECONDS)
+	@scripts/fuzz.sh $(FUZZ_BUILD)/tests/fuzz/wake_message_fuzzer $(FUZZ_BUILD)/wake-corpus $(FUZZ_SECONDS)
 
 # Every figure of bench/README.md, from a Release build, printed as one table (a few minutes).
 bench:

@@ -2,13 +2,15 @@
 #include "qt/Beeper.h"
 #include "qt/KernelCalls.h"
 #include "qt/SleepInhibitor.h"
-#include "qt/WakeCapability.h"
 #include "qt/WakeTimer.h"
+#include "wake/WakeCapability.h"
+#include "wake/WakeHelper.h"
 #include "window/MainWindow.h"
 
 #include <QApplication>
 
 #include <memory>
+#include <optional>
 
 #include <cstdio>
 #include <cstdlib>
@@ -60,8 +62,12 @@ void holdMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Before Qt starts any thread, so that none holds more than this.
-    const bool mayWakeTheMachine = vellomarin::KeepOnlyWakeAlarmCapability();
+    // The helper that wakes the machine takes an ambient CAP_WAKE_ALARM along; then the
+    // window drops every capability, before Qt starts any thread (each thread has sets of
+    // its own). A helper without the capability ends by itself.
+    std::optional<vellomarin::WakeHelper> wakeHelper = vellomarin::StartWakeHelper();
+    if (!vellomarin::DropEveryCapability())
+        std::fputs("vellomarin: cannot drop the capabilities it was started with\n", stderr);
 
     // Whoever sets QT_QPA_PLATFORM decides (offscreen, vnc, wayland on a scaled
     // screen). Otherwise name the session's displays to Qt, X first: Qt would try
@@ -103,9 +109,9 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("vellomarin"));
 
     vellomarin::Beeper beeper;
-    // Where the machine may be woken, a sleeping one is woken in time for the alarm; and
-    // a minimised window's clock, which rests, is woken for it.
-    vellomarin::WakeTimer wakeTimer(mayWakeTheMachine);
+    // Where the helper may wake the machine, a sleeping one is woken in time for the
+    // alarm; and a minimised window's clock, which rests, is woken for it.
+    vellomarin::WakeTimer wakeTimer(wakeHelper);
     // While it rings, the machine is kept from sleeping; until then its power settings
     // are the user's.
     vellomarin::SleepInhibitor awake;

@@ -1,8 +1,8 @@
 #include "WakeTimer.h"
 
 #include "core/alarm/RingInstant.h"
-#include "qt/WakeCapability.h"
 #include "qt/WallClock.h"
+#include "wake/WakeMessage.h"
 
 #include <QFileSystemWatcher>
 #include <QSocketNotifier>
@@ -12,13 +12,30 @@
 #include <ctime>
 #include <optional>
 
+#include <sys/socket.h>
 #include <sys/timerfd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vellomarin {
 
+WakeTimer::WakeTimer(std::optional<WakeHelper> helper, QObject* parent)
+    : QObject(parent), helper_(helper) {
+    if (!helper_)
+        return;
+    // Readable once the helper has ended: without the capability it ends at once.
+    helperEnd_ = new QSocketNotifier(helper_->ended, QSocketNotifier::Read, this);
+    connect(helperEnd_, &QSocketNotifier::activated, this, &WakeTimer::helperEnded);
+}
+
 WakeTimer::~WakeTimer() {
     disarm();
+    // The helper ends as its channel closes; whoever inherits it once the program has
+    // ended reaps it.
+    if (helper_) {
+        close(helper_->channel);
+        close(helper_->ended);
+    }
 }
 
 void WakeTimer::setAlarm(const QString& yotei) {
@@ -33,30 +50,22 @@ void WakeTimer::setResting(bool resting) {
 
 void WakeTimer::arm() {
     tzset(); // the zone may have changed since the C library last read it
-    const auto at = wakesMachine_ || resting_ ? WakeInstant(yotei_, WallClockMs(), LocalOffsetMs)
-                                              : std::nullopt;
+    const auto at =
+        helper_ || resting_ ? WakeInstant(yotei_, WallClockMs(), LocalOffsetMs) : std::nullopt;
     if (!at) {
         disarm();
         return;
     }
-    int result = -1;
-    {
-        std::optional<WakeAlarmRaised> raised;
-        if (wakesMachine_)
-            raised.emplace();
-        if (fd_ < 0)
-            fd_ = timerfd_create(wakesMachine_ ? CLOCK_REALTIME_ALARM : CLOCK_REALTIME,
-                                 TFD_NONBLOCK | TFD_CLOEXEC);
-        const itimerspec schedule{{}, TimespecFromMs(*at)};
-        if (fd_ >= 0)
-            result = timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &schedule,
-                                     nullptr);
-    }
-    // Refused (the capability gone, say): the next change of YOTEI tries again.
-    if (result != 0) {
+    if (fd_ < 0)
+        fd_ = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+    const itimerspec schedule{{}, TimespecFromMs(*at)};
+    // Refused: the next change of YOTEI tries again.
+    if (fd_ < 0 || timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &schedule,
+                                   nullptr) != 0) {
         disarm();
         return;
     }
+    tellHelper(at);
     if (!notifier_) {
         notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, [this] {
@@ -84,6 +93,8 @@ void WakeTimer::onWake() {
 // This may run inside the notifier's or the watcher's own signal: they are deleted once
 // the event loop has them back, and the notifier is off before its descriptor closes.
 void WakeTimer::disarm() {
+    if (fd_ >= 0)
+        tellHelper(std::nullopt);
     if (zoneWatcher_)
         zoneWatcher_->deleteLater();
     zoneWatcher_ = nullptr;
@@ -95,6 +106,26 @@ void WakeTimer::disarm() {
     if (fd_ >= 0)
         close(fd_);
     fd_ = -1;
+}
+
+void WakeTimer::tellHelper(std::optional<int64_t> atMs) {
+    if (!helper_)
+        return;
+    const WakeMessage message = EncodeWakeRequest(atMs);
+    // A helper that has ended refuses it (EPIPE, with no signal); helperEnded() follows.
+    static_cast<void>(send(helper_->channel, message.data(), message.size(), MSG_NOSIGNAL));
+}
+
+// From here on nothing wakes the machine, and the resting clock goes on by this timer.
+void WakeTimer::helperEnded() {
+    helperEnd_->setEnabled(false);
+    helperEnd_->deleteLater();
+    helperEnd_ = nullptr;
+    waitpid(helper_->pid, nullptr, WNOHANG); // it has ended: this reaps it at once
+    close(helper_->channel);
+    close(helper_->ended);
+    helper_.reset();
+    arm();
 }
 
 } // namespace vellomarin

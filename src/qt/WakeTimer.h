@@ -1,7 +1,11 @@
 #pragma once
 
+#include "wake/WakeHelper.h"
+
 #include <QObject>
 #include <QString>
+
+#include <optional>
 
 class QFileSystemWatcher;
 class QSocketNotifier;
@@ -10,22 +14,23 @@ namespace vellomarin {
 
 // Wakes a sleeping machine in time for the alarm in YOTEI, and the clock while it rests.
 //
-// A timerfd armed at WakeInstant, read on the event thread, on CLOCK_REALTIME_ALARM
-// where the program holds CAP_WAKE_ALARM (KeepOnlyWakeAlarmCapability): the kernel hands
-// that one to the RTC as the machine suspends. It only wakes: the clock's tick, which
-// comes at once on resume, lets the watch ring. While the window is minimised the clock
-// does not tick, and this timer ticks it instead, at its own instants; without the
-// capability it is then a CLOCK_REALTIME timer that wakes only the program.
+// A CLOCK_REALTIME timerfd armed at WakeInstant, read on the event thread, whose every
+// instant also goes to the wake helper (vellomarin-wake), which holds CAP_WAKE_ALARM and
+// sets the same instant on a CLOCK_REALTIME_ALARM timer: the kernel hands that one to the
+// RTC as the machine suspends. The helper only wakes the machine; this timer, cancelled
+// on resume, sends it the next instant, and the clock's tick, which comes at once on
+// resume, lets the watch ring. While the window is minimised the clock does not tick,
+// and this timer ticks it instead, at its own instants, whatever became of the helper.
 //
-// It exists while YOTEI holds a time (and, without the capability, the clock rests), and
+// It exists while YOTEI holds a time and either the helper runs or the clock rests, and
 // is armed afresh whenever YOTEI changes, the wall clock is set or the machine resumes
 // (the kernel cancels it then), the zone may have changed (/etc changed), and when it
-// fires. Where the kernel refuses it, the alarm rings when the machine is next up.
+// fires. Where the helper is refused or ends, the alarm rings when the machine is next up.
 class WakeTimer : public QObject {
     Q_OBJECT
 public:
-    explicit WakeTimer(bool wakesMachine, QObject* parent = nullptr)
-        : QObject(parent), wakesMachine_(wakesMachine) {}
+    // None: nothing wakes the machine.
+    explicit WakeTimer(std::optional<WakeHelper> helper, QObject* parent = nullptr);
     ~WakeTimer() override;
     WakeTimer(const WakeTimer&) = delete;
     WakeTimer& operator=(const WakeTimer&) = delete;
@@ -43,8 +48,11 @@ private:
     void arm();
     void disarm();
     void onWake();
+    void tellHelper(std::optional<int64_t> atMs);
+    void helperEnded();
 
-    const bool wakesMachine_;
+    std::optional<WakeHelper> helper_;
+    QSocketNotifier* helperEnd_ = nullptr;
     bool resting_ = false;
     int fd_ = -1;
     QSocketNotifier* notifier_ = nullptr;

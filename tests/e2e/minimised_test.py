@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Minimised under a window manager, the clock rests: no wake-ups without an alarm, the
-alarm still heard from its second, and PANEL right the moment the window is restored."""
+alarm still heard from its second (in a user namespace too, where nothing may wake the
+machine), and PANEL right the moment the window is restored."""
 
 import time
 from pathlib import Path
@@ -44,18 +45,22 @@ class MinimisedTest(harness.DesktopTestCase):
         self.assertLessEqual(rate, 0.1)
 
     def test_the_alarm_heard_from_its_second_while_minimised(self):
-        recorder = harness.Recorder(self.desktop)
-        app = self.start_app()
-        target = schedule_soon(app)
-        self.minimise(app)
-        time.sleep(max(0.0, target + 1 - time.time()))
-        recorder.stop()
-        loud = loud_spans(recorder.windows(since=target - 1))
-        self.assertTrue(loud, "nothing was heard")
-        print(f"beeps began {(loud[0][0] - target) * 1000:+.0f} ms after the second")
-        self.assertTrue(-0.02 <= loud[0][0] - target <= 0.3, loud[0][0] - target)
-        cancel(app, by_atspi=True)
-
+        # In a user namespace the kernel refuses the timer that wakes the machine; the
+        # clock's own timer still wakes the program.
+        for wrapper in ((), ("unshare", "--map-root-user", "--")):
+            with self.subTest(wrapper=" ".join(wrapper)):
+                recorder = harness.Recorder(self.desktop)
+                app = self.start_app(wrapper=wrapper)
+                target = schedule_soon(app)
+                self.minimise(app)
+                time.sleep(max(0.0, target + 1 - time.time()))
+                recorder.stop()
+                loud = loud_spans(recorder.windows(since=target - 1))
+                self.assertTrue(loud, "nothing was heard")
+                print(f"beeps began {(loud[0][0] - target) * 1000:+.0f} ms after the second")
+                self.assertTrue(-0.02 <= loud[0][0] - target <= 0.3, loud[0][0] - target)
+                cancel(app, by_atspi=True)
+                app.stop()
 
 if __name__ == "__main__":
     harness.main()

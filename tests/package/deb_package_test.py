@@ -21,8 +21,8 @@ CPACK = os.environ.get("CPACK_COMMAND", "cpack")
 LOADED_AT_RUN_TIME = ["qt6-wayland", "fonts-ipafont-mincho", "sound-theme-freedesktop"]
 LINKED = ["libc6", "libstdc++6", "libqt6core6", "libqt6gui6", "libqt6widgets6", "libcanberra0"]
 
-def run(*argv, check=True):
-    return subprocess.run(list(argv), capture_output=True, text=True, check=check)
+def run(*argv, check=True, env=None):
+    return subprocess.run(list(argv), capture_output=True, text=True, check=check, env=env)
 
 
 def relation_names(field):
@@ -85,12 +85,27 @@ class DebPackageTest(unittest.TestCase):
             with self.subTest(line.split()[-1]):
                 self.assertEqual(line.split()[1], "root/root")
 
-    def test_program_is_stripped_and_finds_its_libraries(self):
-        program = os.path.join(self.unpacked, "usr/bin/vellomarin")
-        self.assertRegex(run("file", "-b", program).stdout, r"ELF .*, stripped")
-        ldd = run("ldd", program).stdout
-        self.assertNotIn("not found", ldd)
-        self.assertIn("libQt6Widgets.so.6", ldd)
+    def test_programs_are_stripped_and_find_their_libraries(self):
+        for path, library in (("usr/bin/vellomarin", "libQt6Widgets.so.6"),
+                              ("usr/libexec/vellomarin/vellomarin-wake", "libcap-ng.so.0")):
+            with self.subTest(path):
+                program = os.path.join(self.unpacked, path)
+                self.assertRegex(run("file", "-b", program).stdout, r"ELF .*, stripped")
+                ldd = run("ldd", program).stdout
+                self.assertNotIn("not found", ldd)
+                self.assertIn(library, ldd)
+
+    def test_postinst_gives_the_wake_helper_alone_its_capability(self):
+        if os.geteuid() != 0:
+            self.skipTest("setcap needs root")
+        control = os.path.join(self.scratch, "control")
+        run("dpkg-deb", "--control", self.deb, control)
+        run("sh", os.path.join(control, "postinst"), "configure",
+            env=dict(os.environ, DPKG_ROOT=self.unpacked))
+        listed = re.findall(r"^(\S+)\s+=?\s*(\S+)$", run("getcap", "-r", self.unpacked).stdout,
+                            re.M)
+        self.assertEqual(listed, [(f"{self.unpacked}/usr/libexec/vellomarin/vellomarin-wake",
+                                   "cap_wake_alarm=p")])
 
     def test_lintian_finds_no_error_and_no_warning(self):
         # Info tags are printed for the record; in a test build (the project's flags,

@@ -7,6 +7,7 @@ ICON_SIZES = [16, 32, 48, 64, 128, 256]
 
 FILES = {
     "bin/vellomarin": "program",
+    "libexec/vellomarin/vellomarin-wake": "wake helper",
     "share/applications/vellomarin.desktop": "desktop entry",
     f"share/metainfo/{APP_ID}.metainfo.xml": "metainfo",
     "share/icons/hicolor/scalable/apps/vellomarin.svg": "icon",
