@@ -112,8 +112,10 @@ void WakeTimer::tellHelper(std::optional<int64_t> atMs) {
     if (!helper_)
         return;
     const WakeMessage message = EncodeWakeRequest(atMs);
-    // A helper that has ended refuses it (EPIPE, with no signal); helperEnded() follows.
-    static_cast<void>(send(helper_->channel, message.data(), message.size(), MSG_NOSIGNAL));
+    // Never waits: a helper that has ended refuses it (EPIPE, with no signal), and
+    // helperEnded() follows; one that has stopped reading is of no use anyway.
+    static_cast<void>(send(helper_->channel, message.data(), message.size(),
+                           MSG_NOSIGNAL | MSG_DONTWAIT));
 }
 
 // From here on nothing wakes the machine, and the resting clock goes on by this timer.
