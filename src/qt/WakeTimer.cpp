@@ -2,9 +2,9 @@
 
 #include "core/alarm/RingInstant.h"
 #include "qt/WallClock.h"
+#include "qt/ZoneWatch.h"
 #include "wake/WakeMessage.h"
 
-#include <QFileSystemWatcher>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -77,10 +77,8 @@ void WakeTimer::arm() {
             // failed: arming afresh covers them all.
             onWake();
         });
-        // A new zone replaces /etc/localtime; the directory sees that, and is otherwise
-        // quiet.
-        zoneWatcher_ = new QFileSystemWatcher({QStringLiteral("/etc")}, this);
-        connect(zoneWatcher_, &QFileSystemWatcher::directoryChanged, this, &WakeTimer::onWake);
+        zoneWatch_ = new ZoneWatch(this);
+        connect(zoneWatch_, &ZoneWatch::zoneMayHaveChanged, this, &WakeTimer::onWake);
     }
 }
 
@@ -90,14 +88,14 @@ void WakeTimer::onWake() {
         Q_EMIT restingTick();
 }
 
-// This may run inside the notifier's or the watcher's own signal: they are deleted once
+// This may run inside the notifier's or the zone watch's own signal: they are deleted once
 // the event loop has them back, and the notifier is off before its descriptor closes.
 void WakeTimer::disarm() {
     if (fd_ >= 0)
         tellHelper(std::nullopt);
-    if (zoneWatcher_)
-        zoneWatcher_->deleteLater();
-    zoneWatcher_ = nullptr;
+    if (zoneWatch_)
+        zoneWatch_->deleteLater();
+    zoneWatch_ = nullptr;
     if (notifier_) {
         notifier_->setEnabled(false);
         notifier_->deleteLater();

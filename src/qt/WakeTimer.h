@@ -7,10 +7,11 @@
 
 #include <optional>
 
-class QFileSystemWatcher;
 class QSocketNotifier;
 
 namespace vellomarin {
+
+class ZoneWatch;
 
 // Wakes a sleeping machine in time for the alarm in YOTEI, and the clock while it rests.
 //
@@ -24,7 +25,7 @@ namespace vellomarin {
 //
 // It exists while YOTEI holds a time and either the helper runs or the clock rests, and
 // is armed afresh whenever YOTEI changes, the wall clock is set or the machine resumes
-// (the kernel cancels it then), the zone may have changed (/etc changed), and when it
+// (the kernel cancels it then), the zone may have changed (ZoneWatch), and when it
 // fires. Where the helper is refused or ends, the alarm rings when the machine is next up.
 class WakeTimer : public QObject {
     Q_OBJECT
@@ -56,7 +57,7 @@ private:
     bool resting_ = false;
     int fd_ = -1;
     QSocketNotifier* notifier_ = nullptr;
-    QFileSystemWatcher* zoneWatcher_ = nullptr;
+    ZoneWatch* zoneWatch_ = nullptr;
     QString yotei_;
 };
 

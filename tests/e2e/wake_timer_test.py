@@ -1,13 +1,15 @@
 #!/usr/bin/python3
 """The wake timer in /proc: one CLOCK_REALTIME_ALARM timer (clockid 8), in the wake
 helper, while an alarm is set, armed 10 s before its next occurrence, and none otherwise,
-nor once the window has ended, however; none without CAP_WAKE_ALARM; and of any
-capability, the helper keeps CAP_WAKE_ALARM alone, permitted only, and the window none.
-(This machine may have no RTC: the timer is armed all the same and wakes nothing.)"""
+nor once the window has ended, however; none without CAP_WAKE_ALARM; of any capability,
+the helper keeps CAP_WAKE_ALARM alone, permitted only, and the window none; re-armed for
+a new zone and for nothing else in /etc. (This machine may have no RTC: the timer is
+armed all the same and wakes nothing.)"""
 
 import calendar
 import os
 import re
+import shlex
 import shutil
 import signal
 import struct
@@ -17,6 +19,7 @@ from pathlib import Path
 
 import harness
 from harness import wait_for
+from harness.processes import need
 from harness.ringing import cancel, schedule_soon
 
 CAP_WAKE_ALARM = 1 << 35
@@ -140,6 +143,46 @@ class WakeTimerTest(harness.DesktopTestCase):
                                check=True)
                 self.desktop.procs.stop(proc)
                 wait_for(lambda: not running(helper), "the helper to end with the window", 5)
+
+    def test_re_armed_once_for_a_new_zone_and_never_for_other_files_in_etc(self):
+        need("strace", "strace")
+        etc, zone = self.desktop.tmp / "etc", self.desktop.tmp / "zone"
+        shutil.copytree("/etc", etc, symlinks=True)  # what the program and its libraries read
+        shutil.copy2("/usr/share/zoneinfo/Asia/Tokyo", zone)
+        app = self.start_app(wrapper=["unshare", "--mount", "--propagation", "private", "--",
+                                      "sh", "-c", f'mount --bind {shlex.quote(str(etc))} /etc '
+                                      '&& exec "$@"', "sh"])
+        app.click_control("P5")
+        wait_for(lambda: wake_timers(helper_of(app.pid)), "the wake timer", 5)
+        log = self.desktop.logs / "strace.out"
+        self.desktop.procs.spawn("strace", ["strace", "-qq", "-f", "-e", "trace=timerfd_settime",
+                                            "-o", str(log), "-p", str(app.pid)], self.desktop.env)
+        wait_for(lambda: "TracerPid:\t0\n" not in Path(f"/proc/{app.pid}/status").read_text(),
+                 "strace to attach", 10)
+
+        def rearmed(times, change):
+            count = lambda: log.read_text().count("timerfd_settime(")
+            wait_for(lambda: count() >= times, f"a re-arm for {change}", 5)
+            time.sleep(1)  # and no more
+            self.assertEqual(count(), times, change)
+
+        for i in range(10):
+            (etc / f"other{i}").write_text("created")
+            with open(etc / f"other{i}", "a") as other:
+                other.write(", modified")
+            (etc / f"other{i}").rename(etc / f"other{i}.renamed")
+            (etc / f"other{i}.renamed").unlink()
+        rearmed(0, "40 operations on other files in /etc")
+        new = etc / "localtime.new"  # renamed over the old link, as timedatectl does
+        new.symlink_to(zone)
+        new.rename(etc / "localtime")
+        rearmed(1, "a new /etc/localtime")
+        shutil.copy2("/usr/share/zoneinfo/Asia/Seoul", zone.with_suffix(".new"))  # as dpkg does
+        zone.with_suffix(".new").rename(zone)
+        rearmed(2, "a new zone file behind the link")
+        (etc / "localtime").unlink()
+        rearmed(3, "no /etc/localtime, which is UTC")
+
 
 if __name__ == "__main__":
     harness.main()
