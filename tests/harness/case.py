@@ -26,9 +26,9 @@ def binary():
 class DesktopTestCase(unittest.TestCase):
     """One private desktop for the test class: Xvfb and a session bus, and as the class
     asks, the AT-SPI bus (`accessibility`), PulseAudio (`sound`) and mocks of D-Bus
-    services (`mocks`, names in harness.desktop.MOCKS), all for `user` (a uid; by
-    default the harness's own). A test starts the program with start_app(); it is
-    stopped when the test ends."""
+    services (`mocks`, names in harness.desktop.MOCKS). `user`, a uid, runs the program
+    and the session bus's services; by default the harness's own. A test starts the
+    program with start_app(); it is stopped when the test ends."""
 
     screen = "1024x768x24"
     weston = False  # a headless Weston instead of Xvfb

@@ -72,14 +72,16 @@ class Desktop:
     def __init__(self, name, build_dir=None, user=None):
         """Logs go to <build_dir>/e2e-logs/<name>/ and screenshots to
         <build_dir>/e2e-screenshots/; without a build folder, nothing is kept. `user`,
-        a uid, runs the program and the session's services."""
+        a uid, runs the program and the session bus's services (AT-SPI, mocks, the
+        portal)."""
         self.name = name
         self.tmp = Path(tempfile.mkdtemp(prefix=f"vellomarin-{name}-"))
         self.runtime = self.tmp / "runtime"
         self.runtime.mkdir(mode=0o700)
         (self.tmp / "home").mkdir()
-        self.user = user
-        if user is not None:
+        # Without root, the harness's own user is an ordinary one already.
+        self.user = user if os.geteuid() == 0 else None
+        if self.user is not None:
             for path in (self.tmp, self.runtime, self.tmp / "home"):
                 os.chown(path, user, pwd.getpwuid(user).pw_gid)
         kept = Path(build_dir) if build_dir else self.tmp
