@@ -192,8 +192,9 @@ class Desktop:
         adopt_orphans()
         servicedir = ""
         if kind == "session":
-            # AT-SPI's alone, as the desktop's user like the program that uses it. The
-            # bus's helper that starts it ends once it has its name.
+            # AT-SPI's alone, as the desktop's user like the program that uses it (its
+            # bus lets root in too, for the harness). The bus's helper that starts it
+            # ends once it has its name: no death signal.
             services = self.tmp / "services"
             services.mkdir()
             launcher = self.as_user([AT_SPI_BUS_LAUNCHER], death_signal=False)
