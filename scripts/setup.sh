@@ -14,7 +14,7 @@ test_pkgs=(libgtest-dev xvfb x11-utils xdotool imagemagick pulseaudio
            clang-14 libfuzzer-14-dev libclang-rt-14-dev libbenchmark-dev
            desktop-file-utils appstream dpkg-dev lintian file man-db dbus
            dbus-daemon dbus-bin libfaketime weston xwayland openbox python3-dbusmock
-           libcap2-bin strace)
+           libcap2-bin strace xdg-desktop-portal)
 bench_pkgs=(libbenchmark-dev valgrind xvfb x11-utils x11-apps pulseaudio
             pulseaudio-utils python3 libx11-dev libxdamage-dev weston xwayland imagemagick procps
             xdotool openbox)

@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """While it rings, and only then, the machine is kept awake: a block lock from logind
 (dbusmock's logind on a private system bus) and the desktop portal's inhibit of suspend
-and idle (a mock portal on the session bus). Both end at 解除, and at the ringing's end
-by itself after 18,001 ticks: half a minute here, with every clock of the program sixty
-times as fast (libfaketime)."""
+and idle (Debian's xdg-desktop-portal on the session bus, before a mock backend). Both
+end at 解除, and at the ringing's end by itself after 18,001 ticks: half a minute here,
+with every clock of the program sixty times as fast (libfaketime). The program runs as
+an ordinary user, as does the portal, which refuses a caller whose /proc/PID/root that
+user cannot open: one started from a file capability."""
 
 import harness
 from harness import wait_for
+from harness.desktop import MOCKS
 
 LOCK = ("sleep:idle:handle-lid-switch", "Vellomarin", "block")  # what, who, mode
 NONE = ([], [])
@@ -14,12 +17,13 @@ NONE = ([], [])
 
 class SleepInhibitTest(harness.DesktopTestCase):
     mocks = ("logind", "portal")
+    user = 65534  # nobody
 
     def held(self):
         """(logind's locks, the flags of the portal's inhibits)."""
         logind = self.desktop.bus("system").get_object("org.freedesktop.login1",
                                                        "/org/freedesktop/login1")
-        portal = self.desktop.bus("session").get_object("org.freedesktop.portal.Desktop",
+        portal = self.desktop.bus("session").get_object(MOCKS["portal"][1],
                                                         "/org/freedesktop/portal/desktop")
         locks = logind.ListInhibitors(dbus_interface="org.freedesktop.login1.Manager")
         return ([(str(lock[0]), str(lock[1]), str(lock[3])) for lock in locks],

@@ -26,7 +26,8 @@ def binary():
 class DesktopTestCase(unittest.TestCase):
     """One private desktop for the test class: Xvfb and a session bus, and as the class
     asks, the AT-SPI bus (`accessibility`), PulseAudio (`sound`) and mocks of D-Bus
-    services (`mocks`, names in harness.desktop.MOCKS). A test starts the
+    services (`mocks`, names in harness.desktop.MOCKS). `user`, a uid, runs the program
+    and the session bus's services; by default the harness's own. A test starts the
     program with start_app(); it is stopped when the test ends."""
 
     screen = "1024x768x24"
@@ -36,6 +37,7 @@ class DesktopTestCase(unittest.TestCase):
     window_manager = False  # openbox on the X display, to minimise a window
     sound = False
     mocks = ()
+    user = None
     desktop = None
 
     @classmethod
@@ -43,7 +45,8 @@ class DesktopTestCase(unittest.TestCase):
         super().setUpClass()
         if not os.access(binary(), os.X_OK):
             raise RuntimeError(f"no program at {binary()} (VELLOMARIN_BINARY)")
-        cls.desktop = Desktop(Path(sys.modules[cls.__module__].__file__).stem, build_dir())
+        cls.desktop = Desktop(Path(sys.modules[cls.__module__].__file__).stem, build_dir(),
+                              cls.user)
         cls.addClassCleanup(cls.desktop.close)
         if cls.weston:
             cls.desktop.start_weston(cls.xwayland)

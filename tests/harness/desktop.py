@@ -1,15 +1,18 @@
 """One private desktop: an X server (Xvfb) or a headless Weston, a session bus with the
 AT-SPI bus on it, a PulseAudio with a null sink, a system bus, mocks of D-Bus services,
-and the program. Each is started on request; close() ends everything started, and is
-safe to call more than once.
+Debian's desktop portal, and the program. Each is started on request; close() ends
+everything started, and is safe to call more than once.
 
 Nothing is taken from the desktop the tests were started from: each desktop has its own
-home, runtime folder, display and buses.
+home, runtime folder, display and buses, and its buses start no service but AT-SPI's.
+A desktop may belong to an ordinary user: the program and the session's services then
+run as that user, as a desktop portal sees a program installed from the package.
 """
 
 import glob
 import importlib.util
 import os
+import pwd
 import re
 import shutil
 import subprocess
@@ -23,11 +26,30 @@ from .processes import Processes, adopt_orphans, need, read_line
 from .waiting import Timeout, wait_for
 
 AT_SPI_BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
+PORTAL = "/usr/libexec/xdg-desktop-portal"
 WAYLAND_SOCKET = "wayland-vellomarin"
-# The services a desktop can mock: their bus, their name, and dbusmock's template.
+# The services a desktop can mock: their bus, their name, and dbusmock's template. The
+# portal's is its Inhibit backend, behind the real portal.
 MOCKS = {"logind": ("system", "org.freedesktop.login1", "logind"),
-         "portal": ("session", "org.freedesktop.portal.Desktop",
+         "portal": ("session", "org.freedesktop.impl.portal.desktop.vellomarin",
                     str(Path(__file__).with_name("portal_template.py")))}
+# Any user may connect, since the program may run as another user than the harness.
+BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <keep_umask/>
+  <listen>unix:dir={runtime}</listen>
+  <auth>EXTERNAL</auth>
+  {servicedir}
+  <policy context="default">
+    <allow user="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+"""
 
 
 def _libfaketime():
@@ -47,14 +69,21 @@ def _asan_runtime(binary):
 class Desktop:
     _open = set()  # for close_all(), when a run is stopped outright
 
-    def __init__(self, name, build_dir=None):
+    def __init__(self, name, build_dir=None, user=None):
         """Logs go to <build_dir>/e2e-logs/<name>/ and screenshots to
-        <build_dir>/e2e-screenshots/; without a build folder, nothing is kept."""
+        <build_dir>/e2e-screenshots/; without a build folder, nothing is kept. `user`,
+        a uid, runs the program and the session bus's services (AT-SPI, mocks, the
+        portal)."""
         self.name = name
         self.tmp = Path(tempfile.mkdtemp(prefix=f"vellomarin-{name}-"))
         self.runtime = self.tmp / "runtime"
         self.runtime.mkdir(mode=0o700)
         (self.tmp / "home").mkdir()
+        # Without root, the harness's own user is an ordinary one already.
+        self.user = user if os.geteuid() == 0 else None
+        if self.user is not None:
+            for path in (self.tmp, self.runtime, self.tmp / "home"):
+                os.chown(path, user, pwd.getpwuid(user).pw_gid)
         kept = Path(build_dir) if build_dir else self.tmp
         self.shots = kept / "e2e-screenshots"
         self.logs = kept / "e2e-logs" / name
@@ -87,6 +116,16 @@ class Desktop:
         self.buses = {}  # kind: address
         self._connections = {}
         Desktop._open.add(self)
+
+    def as_user(self, argv, death_signal=True):
+        """`argv` run as the desktop's user. A change of user clears the death signal:
+        it is set again, unless the process is to outlive its parent."""
+        if self.user is None:
+            return argv
+        gid = pwd.getpwuid(self.user).pw_gid
+        return ([need("setpriv", "util-linux"), f"--reuid={self.user}", f"--regid={gid}",
+                 "--clear-groups"] + (["--pdeathsig=TERM"] if death_signal else [])
+                + ["--", *argv])
 
     # ------------------------------------------------------------ display servers
 
@@ -151,11 +190,24 @@ class Desktop:
         need("dbus-daemon", "dbus-daemon")
         # Services it activates (the AT-SPI launcher) are orphaned by the daemon.
         adopt_orphans()
+        servicedir = ""
+        if kind == "session":
+            # AT-SPI's alone, as the desktop's user like the program that uses it (its
+            # bus lets root in too, for the harness). The bus's helper that starts it
+            # ends once it has its name: no death signal.
+            services = self.tmp / "services"
+            services.mkdir()
+            launcher = self.as_user([AT_SPI_BUS_LAUNCHER], death_signal=False)
+            (services / "org.a11y.Bus.service").write_text(
+                f"[D-BUS Service]\nName=org.a11y.Bus\nExec={' '.join(launcher)}\n")
+            servicedir = f"<servicedir>{services}</servicedir>"
+        config = self.tmp / f"{kind}-bus.conf"
+        config.write_text(BUS_CONFIG.format(runtime=self.runtime, servicedir=servicedir))
         read_fd, write_fd = os.pipe()
         try:
-            self.procs.spawn(f"dbus-{kind}", ["dbus-daemon", "--session", "--nofork",
-                                              "--nosyslog", f"--print-address={write_fd}",
-                                              f"--address=unix:dir={self.runtime}"],
+            self.procs.spawn(f"dbus-{kind}", ["dbus-daemon", f"--config-file={config}",
+                                              "--nofork", "--nosyslog",
+                                              f"--print-address={write_fd}"],
                              self.env, pass_fds=(write_fd,))
         finally:
             os.close(write_fd)
@@ -163,18 +215,49 @@ class Desktop:
         self.env[f"DBUS_{kind.upper()}_BUS_ADDRESS"] = self.buses[kind]
 
     def start_mock(self, which):
-        """One of MOCKS (python3-dbusmock), with its bus; returns once it has its name."""
+        """One of MOCKS (python3-dbusmock), with its bus; returns once it has its name.
+        A session's service runs as the desktop's user; the portal's backend is followed
+        by the real portal."""
         kind, name, template = MOCKS[which]
         if not importlib.util.find_spec("dbusmock"):
             raise unittest.SkipTest("python3-dbusmock is not installed")
+        if which == "portal":
+            need(PORTAL, "xdg-desktop-portal")
         if kind not in self.buses:
             self.start_bus(kind)
-        proc = self.procs.spawn(which, [sys.executable, "-m", "dbusmock", f"--{kind}",
-                                        "--template", template], self.env)
+        if Path(template).is_absolute():  # where the desktop's user can read it
+            template = shutil.copy(template, self.tmp)
+        argv = [sys.executable, "-m", "dbusmock", f"--{kind}", "--template", template]
+        proc = self.procs.spawn(which, self.as_user(argv) if kind == "session" else argv,
+                                self.env)
+        self._wait_for_name(which, proc, kind, name)
+        if which == "portal":
+            self._start_portal(name)
 
+    def _start_portal(self, backend):
+        """Debian's xdg-desktop-portal, as the desktop's user, with `backend` its only
+        one: it is chosen by its desktop's name (UseIn, through a private folder of
+        portals, for 1.16) and by portals.conf (1.18 and later)."""
+        desktop = "vellomarin"
+        portals = self.tmp / "portals"
+        portals.mkdir()
+        (portals / f"{desktop}.portal").write_text(
+            f"[portal]\nDBusName={backend}\n"
+            f"Interfaces=org.freedesktop.impl.portal.Inhibit;\nUseIn={desktop}\n")
+        config = self.tmp / "config"
+        (config / "xdg-desktop-portal").mkdir(parents=True)
+        (config / "xdg-desktop-portal" / "portals.conf").write_text(
+            f"[preferred]\ndefault={desktop}\n")
+        env = dict(self.env, XDG_CURRENT_DESKTOP=desktop, XDG_DESKTOP_PORTAL_DIR=str(portals),
+                   XDG_CONFIG_HOME=str(config))
+        proc = self.procs.spawn("xdg-desktop-portal", self.as_user([PORTAL, "--verbose"]), env)
+        self._wait_for_name("xdg-desktop-portal", proc, "session",
+                            "org.freedesktop.portal.Desktop")
+
+    def _wait_for_name(self, label, proc, kind, name):
         def owned():
             if proc.poll() is not None:
-                raise RuntimeError(f"the mock {which} exited ({proc.returncode})")
+                raise RuntimeError(f"{label} exited ({proc.returncode}); see {label}.log")
             return self.bus(kind).name_has_owner(name)
 
         wait_for(owned, f"{name} on the {kind} bus")
@@ -267,12 +350,14 @@ class Desktop:
         time such as '@2026-12-08 09:58:30'; `env` adds to the desktop's and to what
         the fake time sets; `wrapper` is a command that execs the program in its own
         process, such as setpriv."""
-        extra, env = env or {}, dict(self.env)
+        extra, env, preload = env or {}, dict(self.env), []
         if faketime:
             # The library itself rather than the faketime wrapper, which would run the
-            # program as its child, under another pid than the one started here.
-            env["LD_PRELOAD"] = ":".join(filter(None, [_asan_runtime(binary),
-                                                       _libfaketime()]))
+            # program as its child, under another pid than the one started here. Into
+            # the program alone: in a wrapper that changes user, libfaketime leaves the
+            # program shared memory that it may not open.
+            preload = ["env", "LD_PRELOAD=" + ":".join(filter(None, [_asan_runtime(binary),
+                                                                     _libfaketime()]))]
             env["FAKETIME"] = faketime
             # Qt's timers keep to the real monotonic clock; only the wall clock is faked.
             env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
@@ -282,7 +367,8 @@ class Desktop:
             # then finds stale and rebuilds at start-up.
             env["NO_FAKE_STAT"] = "1"
         env.update(extra)
-        process = self.procs.spawn("vellomarin", [*wrapper, str(binary)], env)
+        process = self.procs.spawn("vellomarin", self.as_user([*wrapper, *preload, str(binary)]),
+                                   env)
         self.app = App(self, process, self.logs / "vellomarin.log")
         self.app.wait_until_shown(settle)
         return self.app

@@ -1,31 +1,28 @@
-"""A dbusmock template of the desktop portal's Inhibit: an inhibit lasts until its
-request is closed. Held(), on the mock interface, lists those that last."""
-
-import itertools
+"""A dbusmock template of the desktop portal's Inhibit backend, behind Debian's real
+xdg-desktop-portal: an inhibit lasts until the portal closes its request. Held(), on
+the mock interface, lists the flags of those that last."""
 
 import dbus
 from dbusmock import MOCK_IFACE
 
-BUS_NAME = "org.freedesktop.portal.Desktop"
+BUS_NAME = "org.freedesktop.impl.portal.desktop.vellomarin"
 MAIN_OBJ = "/org/freedesktop/portal/desktop"
-MAIN_IFACE = "org.freedesktop.portal.Inhibit"
+MAIN_IFACE = "org.freedesktop.impl.portal.Inhibit"
 SYSTEM_BUS = False
 
 
 def load(mock, _parameters):
     mock.held = {}  # request path: flags
-    mock.tokens = itertools.count()
 
 
-@dbus.service.method(MAIN_IFACE, in_signature="sua{sv}", out_signature="o",
-                     sender_keyword="sender")
-def Inhibit(self, _window, flags, options, sender):
-    token = options.get("handle_token", f"t{next(self.tokens)}")
-    path = f"{MAIN_OBJ}/request/{sender[1:].replace('.', '_')}/{token}"
-    self.held[path] = flags
-    self.AddObject(path, "org.freedesktop.portal.Request", {},
-                   [("Close", "", "", lambda _request: self.held.pop(path, None))])
-    return dbus.ObjectPath(path)
+@dbus.service.method(MAIN_IFACE, in_signature="ossua{sv}", out_signature="")
+def Inhibit(self, handle, _app_id, _window, flags, _options):
+    self.held[handle] = flags
+
+    def close(_request):
+        self.held.pop(handle, None)
+
+    self.AddObject(handle, "org.freedesktop.impl.portal.Request", {}, [("Close", "", "", close)])
 
 
 @dbus.service.method(MOCK_IFACE, out_signature="au")
