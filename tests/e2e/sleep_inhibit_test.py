@@ -3,13 +3,45 @@
 (dbusmock's logind on a private system bus) and the desktop portal's inhibit of suspend
 and idle (a mock portal on the session bus). Both end at 解除, and at the ringing's end
 by itself after 18,001 ticks: half a minute here, with every clock of the program sixty
-times as fast (libfaketime)."""
+times as fast (libfaketime). Where logind refuses the lid, sleep and idle are still
+held; a system bus that never answers delays neither the window nor the ringing."""
+
+import socket
+import threading
+import time
 
 import harness
 from harness import wait_for
+from harness.ringing import cancel, schedule_soon
+from dbusmock import MOCK_IFACE
 
 LOCK = ("sleep:idle:handle-lid-switch", "Vellomarin", "block")  # what, who, mode
 NONE = ([], [])
+
+
+class HungBus:
+    """A socket that takes every connection and never answers, as a hung dbus-daemon."""
+
+    def __init__(self, path):
+        self.address = f"unix:path={path}"
+        self.listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.listener.bind(str(path))
+        self.listener.listen()
+        self.taken = []
+        threading.Thread(target=self._take, daemon=True).start()
+
+    def _take(self):
+        while True:
+            self.taken.append(self.listener.accept()[0])
+
+    def closed(self, connection):
+        """Whether the other end has closed it, reading past what it wrote."""
+        try:
+            while connection.recv(4096, socket.MSG_DONTWAIT):
+                pass
+            return True
+        except BlockingIOError:
+            return False
 
 
 class SleepInhibitTest(harness.DesktopTestCase):
@@ -17,21 +49,24 @@ class SleepInhibitTest(harness.DesktopTestCase):
 
     def held(self):
         """(logind's locks, the flags of the portal's inhibits)."""
-        logind = self.desktop.bus("system").get_object("org.freedesktop.login1",
-                                                       "/org/freedesktop/login1")
+        logind = self.logind()
         portal = self.desktop.bus("session").get_object("org.freedesktop.portal.Desktop",
                                                         "/org/freedesktop/portal/desktop")
         locks = logind.ListInhibitors(dbus_interface="org.freedesktop.login1.Manager")
         return ([(str(lock[0]), str(lock[1]), str(lock[3])) for lock in locks],
                 [int(flags) for flags in portal.Held(dbus_interface="org.freedesktop.DBus.Mock")])
 
-    def ring(self, app):
+    def logind(self):
+        return self.desktop.bus("system").get_object("org.freedesktop.login1",
+                                                     "/org/freedesktop/login1")
+
+    def ring(self, app, lock=LOCK):
         app.click_control("P5")  # three minutes: three seconds here
         yotei = wait_for(lambda: app.text("YOTEI"), "３分後 to schedule", 5)
         self.assertEqual(self.held(), NONE, "held while the alarm was only pending")
         wait_for(lambda: all(self.held()), "the ringing to hold both", 15, interval=0.02)
         self.assertGreaterEqual(app.text("PANEL"), yotei, "held before it rang")
-        self.assertEqual(self.held(), ([LOCK], [4 | 8]), "suspend and idle, once each")
+        self.assertEqual(self.held(), ([lock], [4 | 8]), "suspend and idle, once each")
 
     def test_held_from_the_ringing_to_its_end_either_way(self):
         app = self.start_app(faketime="@2026-12-08 07:00:00 x60",
@@ -43,6 +78,38 @@ class SleepInhibitTest(harness.DesktopTestCase):
         self.ring(app)
         wait_for(lambda: self.held() == NONE, "the ringing's end to release both", 120)
         self.assertEqual(app.text("YOTEI"), "", "released before the ringing ended")
+        app.assert_healthy()
+
+    def test_sleep_and_idle_where_logind_refuses_the_lid(self):
+        self.logind().Refuse("handle-lid-switch", dbus_interface=MOCK_IFACE)
+        self.addCleanup(self.logind().Refuse, "", dbus_interface=MOCK_IFACE)
+        app = self.start_app(faketime="@2026-12-08 07:00:00 x60",
+                             env={"FAKETIME_DONT_FAKE_MONOTONIC": "0"})
+        self.ring(app, ("sleep:idle", "Vellomarin", "block"))
+        app.click_control("Cancel")
+        wait_for(lambda: self.held() == NONE, "解除 to release both", 2)
+
+    def test_a_hung_system_bus_delays_neither_the_window_nor_the_ringing(self):
+        started = time.monotonic()
+        self.start_app().stop()
+        usual = time.monotonic() - started
+        hung = HungBus(self.desktop.tmp / "hung-system-bus")
+        started = time.monotonic()
+        app = self.start_app(env={"DBUS_SYSTEM_BUS_ADDRESS": hung.address})
+        took = time.monotonic() - started
+        print(f"the window up in {took:.2f} s on a hung system bus, {usual:.2f} s usually")
+        self.assertLess(took, 1.5 * usual + 1)
+        target = schedule_soon(app)
+        self.assertEqual(hung.taken, [], "the system bus reached before the ringing")
+        wait_for(lambda: self.held()[1], "the ringing to take the portal's inhibit", 10,
+                 interval=0.01)
+        print(f"the portal's inhibit {time.time() - target:+.3f} s after the alarm's second")
+        self.assertLess(time.time() - target, 0.5)
+        wait_for(lambda: hung.taken, "the ringing to try the system bus", 2)
+        cancel(app)
+        wait_for(lambda: all(hung.closed(c) for c in hung.taken),
+                 "解除 to close the connection", 2)
+        self.assertEqual(len(hung.taken), 1)
         app.assert_healthy()
 
 
