@@ -29,7 +29,9 @@ constexpr const char* kEverything = "sleep:idle:handle-lid-switch";
 // right of its own).
 constexpr const char* kSleepAndIdle = "sleep:idle";
 
-// D-Bus's own default. logind answers at once; polkit, asked for no interaction, soon.
+// From the connect to the answer; D-Bus's own default for a call. logind answers at
+// once, and polkit, asked for no interaction, soon. sd-bus's own time-out for the
+// connection's set-up is longer (90 s), and its call's only counts once that is done.
 constexpr uint64_t kAnswerTimeoutUs = 25'000'000;
 
 // sd-bus's time-outs are on this clock.
@@ -73,6 +75,7 @@ void LogindLock::setHeld(bool held) {
         return;
     }
     answered_ = false;
+    giveUpUs_ = monotonicUs() + kAnswerTimeoutUs;
     if (!ask(kEverything)) {
         closeBus();
         return;
@@ -125,7 +128,8 @@ void LogindLock::process() {
     do
         r = sd_bus_process(bus_, nullptr);
     while (r > 0 && !answered_);
-    const int fd = r < 0 || answered_ ? -1 : sd_bus_get_fd(bus_);
+    const uint64_t now = monotonicUs();
+    const int fd = r < 0 || answered_ || now >= giveUpUs_ ? -1 : sd_bus_get_fd(bus_);
     const int events = fd < 0 ? -1 : sd_bus_get_events(bus_);
     uint64_t until = UINT64_MAX;
     if (events < 0 || sd_bus_get_timeout(bus_, &until) < 0) {
@@ -141,11 +145,7 @@ void LogindLock::process() {
     }
     readable_->setEnabled(events & POLLIN);
     writable_->setEnabled(events & POLLOUT);
-    if (until == UINT64_MAX) {
-        due_.stop();
-        return;
-    }
-    const uint64_t now = monotonicUs();
+    until = std::min(until, giveUpUs_);
     const uint64_t waitMs = until > now ? (until - now + 999) / 1000 : 0;
     due_.start(int(std::min<uint64_t>(waitMs, INT_MAX)));
 }

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <cstdint>
+
 class QSocketNotifier;
 struct sd_bus;
 
@@ -36,7 +38,8 @@ private:
     sd_bus* bus_ = nullptr;
     bool askedAll_ = false; // the question under way is for everything, not sleep:idle alone
     bool answered_ = false;
-    int lock_ = -1;                       // the lock lasts while this descriptor is open
+    uint64_t giveUpUs_ = 0; // CLOCK_MONOTONIC: the connection closes then, answered or not
+    int lock_ = -1;         // the lock lasts while this descriptor is open
     QSocketNotifier* readable_ = nullptr; // children, as they may end in their own signal
     QSocketNotifier* writable_ = nullptr;
     QTimer due_; // sd-bus's next time-out: the connection's set-up or the call's
