@@ -25,8 +25,7 @@ from .waiting import Timeout, wait_for
 AT_SPI_BUS_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 WAYLAND_SOCKET = "wayland-vellomarin"
 # The services a desktop can mock: their bus, their name, and dbusmock's template.
-MOCKS = {"logind": ("system", "org.freedesktop.login1",
-                    str(Path(__file__).with_name("logind_template.py"))),
+MOCKS = {"logind": ("system", "org.freedesktop.login1", "logind"),
          "portal": ("session", "org.freedesktop.portal.Desktop",
                     str(Path(__file__).with_name("portal_template.py")))}
 
