@@ -14,8 +14,9 @@ namespace vellomarin {
 // that the event loop drives: QtDBus sets up every bus on one shared thread, where a
 // system bus that never answers would hold up the session bus and the accessibility
 // bridge behind it. Here nothing waits for the bus: each hold connects afresh and asks,
-// the connection closes with the answer or with the hold, and a bus that is missing,
-// refuses, hangs or drops the connection holds nothing.
+// the connection closes with the answer, with the hold, or 25 s after it was opened.
+// A bus or a logind that is missing, refuses even sleep:idle, hangs or drops the
+// connection holds nothing and says nothing; the next hold tries again.
 class LogindLock : public QObject {
     Q_OBJECT
 public:
@@ -42,7 +43,7 @@ private:
     int lock_ = -1;         // the lock lasts while this descriptor is open
     QSocketNotifier* readable_ = nullptr; // children, as they may end in their own signal
     QSocketNotifier* writable_ = nullptr;
-    QTimer due_; // sd-bus's next time-out: the connection's set-up or the call's
+    QTimer due_; // sd-bus's next time-out, or giveUpUs_ if sooner
 };
 
 } // namespace vellomarin
