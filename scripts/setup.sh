@@ -7,7 +7,7 @@ set -euo pipefail
 what=${1:-build}
 
 build_pkgs=(cmake make ninja-build g++ pkg-config qt6-base-dev libgl-dev libcanberra-dev libcap-ng-dev
-            librsvg2-bin fonts-ipafont-mincho)
+            libsystemd-dev librsvg2-bin fonts-ipafont-mincho)
 run_pkgs=(libcanberra-pulse sound-theme-freedesktop qt6-wayland)
 test_pkgs=(libgtest-dev xvfb x11-utils xdotool imagemagick pulseaudio
            pulseaudio-utils sox faketime at-spi2-core python3-pyatspi python3-xlib

@@ -13,16 +13,7 @@ namespace vellomarin {
 
 namespace {
 
-const QString kWho = QStringLiteral("Vellomarin");
 const QString kWhy = QStringLiteral(u"目覚ましが鳴っています");
-
-// Blocks what would put the machine to sleep while it rings: a suspend asked by the
-// desktop or anyone else (sleep), logind's own IdleAction (idle), and logind's lid
-// handling (handle-lid-switch), which by default (LidSwitchIgnoreInhibited=yes) heeds
-// no sleep lock: a laptop woken for the alarm with its lid shut would otherwise be put
-// back to sleep once logind's holdoff after the wake-up has passed. A suspend or power
-// key is the user's own wish, and is left to act.
-const QString kLogindWhat = QStringLiteral("sleep:idle:handle-lid-switch");
 
 constexpr uint kPortalSuspend = 4;
 constexpr uint kPortalIdle = 8;
@@ -39,12 +30,13 @@ void closePortalRequest(const QString& handle) {
 } // namespace
 
 SleepInhibitor::SleepInhibitor(QObject* parent)
-    : QObject(parent), busesReady_(std::make_shared<std::atomic<bool>>(false)) {
+    : QObject(parent), sessionReady_(std::make_shared<std::atomic<bool>>(false)) {
     // Qt connects to a bus on first use and keeps the caller waiting until the bus has
     // answered, so a bus that hangs would stall the ringing that first asked. The
-    // connections are made here instead, and used only once made.
-    connecting_ = std::thread([ready = busesReady_] {
-        QDBusConnection::systemBus();
+    // connection is made here instead, and used only once made. The system bus is left
+    // to LogindLock: QtDBus sets up every bus on one shared thread, so a hung system
+    // bus would hold up this one and the accessibility bridge's behind it.
+    connecting_ = std::thread([ready = sessionReady_] {
         QDBusConnection::sessionBus();
         ready->store(true);
     });
@@ -53,7 +45,7 @@ SleepInhibitor::SleepInhibitor(QObject* parent)
 SleepInhibitor::~SleepInhibitor() {
     setHeld(false);
     // A bus that still has not answered must not hold up the program's end.
-    if (busesReady_->load())
+    if (sessionReady_->load())
         connecting_.join();
     else
         connecting_.detach();
@@ -65,39 +57,15 @@ void SleepInhibitor::setHeld(bool held) {
     held_ = held;
     if (held) {
         ++holds_;
-        if (busesReady_->load()) {
-            askLogind();
+        logind_.setHeld(true);
+        if (sessionReady_->load())
             askPortal();
-        }
         return;
     }
-    logindLock_ = QDBusUnixFileDescriptor(); // closes it
+    logind_.setHeld(false);
     // Closed even when its answer is still to come: the handle is known beforehand.
     if (!portalRequest_.isEmpty())
         closePortalRequest(std::exchange(portalRequest_, QString()));
-}
-
-void SleepInhibitor::watch(const QDBusPendingCall& call,
-                           void (SleepInhibitor::*take)(const QDBusPendingCall&, bool)) {
-    // An answer always comes: a reply, an error, or the call's time-out.
-    auto* watcher = new QDBusPendingCallWatcher(call, this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, take, hold = holds_](QDBusPendingCallWatcher* answered) {
-                // The answer (and a descriptor it carries) goes with the watcher.
-                answered->deleteLater();
-                (this->*take)(*answered, held_ && hold == holds_);
-            });
-}
-
-void SleepInhibitor::askLogind() {
-    const QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected())
-        return;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
-    call << kLogindWhat << kWho << kWhy << QStringLiteral("block");
-    watch(bus.asyncCall(call), &SleepInhibitor::takeLogindLock);
 }
 
 void SleepInhibitor::askPortal() {
@@ -115,14 +83,13 @@ void SleepInhibitor::askPortal() {
     // No window: the program's one window is not for the portal to know.
     call << QString() << kPortalSuspend + kPortalIdle
          << QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("reason"), kWhy}};
-    watch(bus.asyncCall(call), &SleepInhibitor::takePortalRequest);
-}
-
-void SleepInhibitor::takeLogindLock(const QDBusPendingCall& answer, bool current) {
-    const QDBusPendingReply<QDBusUnixFileDescriptor> reply = answer;
-    // Otherwise the descriptor closes with the answer.
-    if (current && reply.isValid() && reply.value().isValid())
-        logindLock_ = reply.value();
+    // An answer always comes: a reply, an error, or the call's time-out.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, hold = holds_](QDBusPendingCallWatcher* answered) {
+                answered->deleteLater();
+                takePortalRequest(*answered, held_ && hold == holds_);
+            });
 }
 
 void SleepInhibitor::takePortalRequest(const QDBusPendingCall& answer, bool current) {

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDBusUnixFileDescriptor>
+#include "LogindLock.h"
+
 #include <QObject>
 #include <QString>
 
@@ -9,13 +10,12 @@
 #include <thread>
 
 class QDBusPendingCall;
-class QDBusPendingCallWatcher;
 
 namespace vellomarin {
 
-// Keeps the machine awake while held: a block lock from logind on the system bus, and
-// the desktop portal's inhibit of suspend and idle on the session bus (GNOME's own
-// idle suspend heeds the second and not the first).
+// Keeps the machine awake while held: a block lock from logind on the system bus
+// (LogindLock), and the desktop portal's inhibit of suspend and idle on the session bus
+// (GNOME's own idle suspend heeds the second and not the first).
 //
 // Nothing here waits for a bus or a service: a missing or hung one holds nothing and
 // costs nothing. Each hold asks anew; an answer that comes after its hold has ended
@@ -24,7 +24,7 @@ namespace vellomarin {
 class SleepInhibitor : public QObject {
     Q_OBJECT
 public:
-    // Call with a QCoreApplication; connects to both buses on a thread of its own.
+    // Call with a QCoreApplication; connects to the session bus on a thread of its own.
     explicit SleepInhibitor(QObject* parent = nullptr);
     ~SleepInhibitor() override;
     SleepInhibitor(const SleepInhibitor&) = delete;
@@ -33,19 +33,15 @@ public:
     void setHeld(bool held);
 
 private:
-    void askLogind();
     void askPortal();
     // `current`: the answer is to the hold under way.
-    void takeLogindLock(const QDBusPendingCall& answer, bool current);
     void takePortalRequest(const QDBusPendingCall& answer, bool current);
-    void watch(const QDBusPendingCall& call,
-               void (SleepInhibitor::*take)(const QDBusPendingCall&, bool));
 
     bool held_ = false;
-    unsigned holds_ = 0;                 // holds begun so far, to tell whose an answer is
-    QDBusUnixFileDescriptor logindLock_; // the lock lasts while this descriptor is open
-    QString portalRequest_;              // the inhibit's handle; empty when none is asked
-    std::shared_ptr<std::atomic<bool>> busesReady_;
+    unsigned holds_ = 0; // holds begun so far, to tell whose an answer is
+    LogindLock logind_;
+    QString portalRequest_; // the inhibit's handle; empty when none is asked
+    std::shared_ptr<std::atomic<bool>> sessionReady_;
     std::thread connecting_;
 };
 

@@ -356,8 +356,13 @@ class Desktop:
             # program as its child, under another pid than the one started here. Into
             # the program alone: in a wrapper that changes user, libfaketime leaves the
             # program shared memory that it may not open.
-            preload = ["env", "LD_PRELOAD=" + ":".join(filter(None, [_asan_runtime(binary),
-                                                                     _libfaketime()]))]
+            asan = _asan_runtime(binary)
+            preload = ["env", "LD_PRELOAD=" + ":".join(filter(None, [asan, _libfaketime()]))]
+            if asan:
+                # ASan's allocator reads the monotonic clock under its lock as it first
+                # maps each size of block; libfaketime, faking that clock, allocates in
+                # the read, and the program deadlocks (in a library's constructor).
+                env["ASAN_OPTIONS"] = "allocator_release_to_os_interval_ms=-1"
             env["FAKETIME"] = faketime
             # Qt's timers keep to the real monotonic clock; only the wall clock is faked.
             env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
