@@ -45,7 +45,6 @@ private:
 
     void onReadable();
     void watchZoneFile();
-    void stop(const char* call);
 
     int fd_ = -1;
     int etcWatch_ = -1;
