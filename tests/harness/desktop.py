@@ -271,8 +271,15 @@ class Desktop:
         if faketime:
             # The library itself rather than the faketime wrapper, which would run the
             # program as its child, under another pid than the one started here.
-            env["LD_PRELOAD"] = ":".join(filter(None, [_asan_runtime(binary),
-                                                       _libfaketime()]))
+            asan = _asan_runtime(binary)
+            env["LD_PRELOAD"] = ":".join(filter(None, [asan, _libfaketime()]))
+            if asan:
+                # ASan's allocator reads the clock, to pace giving memory back, while it
+                # holds a lock; on Debian 13 that call reaches libfaketime, whose first
+                # call allocates: a deadlock at start-up. Memory kept until exit keeps
+                # the allocator off the clock.
+                env["ASAN_OPTIONS"] = ":".join(filter(None, [
+                    env.get("ASAN_OPTIONS"), "allocator_release_to_os_interval_ms=-1"]))
             env["FAKETIME"] = faketime
             # Qt's timers keep to the real monotonic clock; only the wall clock is faked.
             env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
