@@ -1,4 +1,4 @@
-# Two commands on a fresh Debian 12 machine: `make run` and `make test`.
+# Two commands on a fresh Debian 12 or 13 machine: `make run` and `make test`.
 # Each first installs what is missing (scripts/setup.sh), then configures and builds
 # incrementally.
 
@@ -48,10 +48,12 @@ test-asan:
 
 # Arbitrary bytes into the three boxes and 設定, and as the wake helper's messages, for
 # FUZZ_SECONDS each; the corpora are kept in $(FUZZ_BUILD) and grow from run to run.
+# The clang is the newest of the release that has libFuzzer (scripts/setup.sh llvm).
 fuzz:
 	@scripts/setup.sh test
 	@if [ ! -f $(FUZZ_BUILD)/CMakeCache.txt ] || [ -n "$(CMAKE_ARGS)" ]; then \
-		CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) \
+		llvm=$$(scripts/setup.sh llvm) && \
+		CC=clang-$$llvm CXX=clang++-$$llvm cmake -S . -B $(FUZZ_BUILD) \
 		-G Ninja -DVELLOMARIN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS); fi
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target settei_fuzzer wake_message_fuzzer
 	@mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/wake-corpus

@@ -40,10 +40,13 @@ bool DropEveryCapability() {
 WakeAlarmRaised::WakeAlarmRaised() : raised_(setWakeAlarmEffective(CAPNG_ADD)) {}
 
 WakeAlarmRaised::~WakeAlarmRaised() {
-    // Were lowering refused, the capability would stay effective in a process that holds
-    // nothing else and sets nothing but this timer.
-    if (raised_)
-        static_cast<void>(setWakeAlarmEffective(CAPNG_DROP));
+    // Left effective, it would stay so for every later call: give up every capability
+    // instead, and with it the wake timer (the helper's next arming is refused, and it
+    // ends).
+    if (raised_ && !setWakeAlarmEffective(CAPNG_DROP)) {
+        capng_clear(CAPNG_SELECT_CAPS);
+        static_cast<void>(capng_apply(CAPNG_SELECT_CAPS)); // nothing is left to try
+    }
 }
 
 } // namespace vellomarin

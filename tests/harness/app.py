@@ -146,7 +146,7 @@ class App:
         """What a person sees: a label's or button's caption, or a box's text."""
         acc = self.controls[name]
         acc.clear_cache()  # changes come as events; nothing here runs a loop for them
-        if atspi.CONTROLS.get(name, ("label",))[0] == "text":
+        if atspi.CONTROLS.get(name, ((),))[0] == ("TEXT",):
             t = acc.queryText()
             return t.getText(0, t.characterCount)
         return acc.name or ""

@@ -9,23 +9,26 @@ import warnings
 
 from .waiting import Timeout
 
-# Pixel rectangles in the client area, and the AT-SPI role each control shows as, in
-# the order Tab walks them; the unit labels, last, take no focus.
+# Pixel rectangles in the client area, and the AT-SPI roles each control may show as
+# (pyatspi's ROLE_ constants, by name), in the order Tab walks them; the unit labels,
+# last, take no focus. A picture box is Qt's Border, which Qt's AT-SPI bridge gives as a
+# frame in Qt 6.4 (Debian 12) and as a panel in Qt 6.8 (Debian 13).
+BOX = ("FRAME", "PANEL")
 CONTROLS = {
-    "P5": ("push button", (8, 80, 57, 25)),
-    "P10": ("push button", (72, 80, 57, 25)),
-    "Picture1": ("frame", (8, 8, 185, 33)),
-    "Picture2": ("frame", (48, 48, 145, 25)),
-    "Cancel": ("push button", (136, 80, 57, 25)),
-    "Hou": ("text", (8, 112, 33, 24)),
-    "Min": ("text", (72, 112, 33, 24)),
-    "Sec": ("text", (136, 112, 33, 24)),
-    "Settei": ("push button", (8, 144, 185, 25)),
-    "Ji": ("label", (40, 120, 33, 17)),
-    "Fun": ("label", (104, 120, 33, 17)),
-    "Byou": ("label", (168, 120, 33, 17)),
+    "P5": (("PUSH_BUTTON",), (8, 80, 57, 25)),
+    "P10": (("PUSH_BUTTON",), (72, 80, 57, 25)),
+    "Picture1": (BOX, (8, 8, 185, 33)),
+    "Picture2": (BOX, (48, 48, 145, 25)),
+    "Cancel": (("PUSH_BUTTON",), (136, 80, 57, 25)),
+    "Hou": (("TEXT",), (8, 112, 33, 24)),
+    "Min": (("TEXT",), (72, 112, 33, 24)),
+    "Sec": (("TEXT",), (136, 112, 33, 24)),
+    "Settei": (("PUSH_BUTTON",), (8, 144, 185, 25)),
+    "Ji": (("LABEL",), (40, 120, 33, 17)),
+    "Fun": (("LABEL",), (104, 120, 33, 17)),
+    "Byou": (("LABEL",), (168, 120, 33, 17)),
 }
-TAB_ORDER = [name for name, (role, _) in CONTROLS.items() if role != "label"]
+TAB_ORDER = [name for name, (roles, _) in CONTROLS.items() if roles != ("LABEL",)]
 BOXES = ("Hou", "Min", "Sec")  # the hour's, the minute's, the second's
 # The labels that sit inside a picture box rather than on the window: the box, and
 # where the label starts in the window.
@@ -48,17 +51,22 @@ def pyatspi():
     return _pyatspi
 
 
+def role(name):
+    """pyatspi's constant for a role named as in CONTROLS."""
+    return getattr(pyatspi(), "ROLE_" + name)
+
+
 def extents(acc):
     e = acc.queryComponent().getExtents(pyatspi().DESKTOP_COORDS)
     return (e.x, e.y, e.width, e.height)
 
 
-def _descendants(acc, role):
+def _descendants(acc, wanted):
     for i in range(acc.childCount):
         child = acc.getChildAtIndex(i)
-        if child.getRoleName() == role:
+        if child.getRole() == wanted:
             yield child
-        yield from _descendants(child, role)
+        yield from _descendants(child, wanted)
 
 
 class MissingControl(AssertionError):
@@ -72,16 +80,17 @@ def _map(window):
     for i in range(window.childCount):
         child = window.getChildAtIndex(i)
         x, y, w, h = extents(child)
-        placed.append((child.getRoleName(), (x - wx, y - wy, w, h), child))
-    for name, (role, rect) in CONTROLS.items():
-        match = [c for r, e, c in placed if r == role and e == rect]
+        placed.append((child.getRole(), (x - wx, y - wy, w, h), child))
+    for name, (roles, rect) in CONTROLS.items():
+        wanted = {role(r) for r in roles}
+        match = [c for r, e, c in placed if r in wanted and e == rect]
         if len(match) != 1:
-            seen = ", ".join(f"{r} {e}" for r, e, _ in placed)
-            raise MissingControl(f"expected one {role} at {rect} for {name}; the window has: "
-                                 f"{seen}")
+            seen = ", ".join(f"{r.value_nick} {e}" for r, e, _ in placed)
+            raise MissingControl(f"expected one {' or '.join(roles)} at {rect} for {name}; "
+                                 f"the window has: {seen}")
         found[name] = match[0]
     for name, (frame, origin) in FRAMED_LABELS.items():
-        labels = list(_descendants(found[frame], "label"))
+        labels = list(_descendants(found[frame], role("LABEL")))
         if len(labels) != 1:
             raise MissingControl(f"expected one label in {frame}, found {len(labels)}")
         x, y, _, _ = extents(labels[0])

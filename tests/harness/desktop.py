@@ -359,10 +359,12 @@ class Desktop:
             asan = _asan_runtime(binary)
             preload = ["env", "LD_PRELOAD=" + ":".join(filter(None, [asan, _libfaketime()]))]
             if asan:
-                # ASan's allocator reads the monotonic clock under its lock as it first
-                # maps each size of block; libfaketime, faking that clock, allocates in
-                # the read, and the program deadlocks (in a library's constructor).
-                env["ASAN_OPTIONS"] = "allocator_release_to_os_interval_ms=-1"
+                # ASan's allocator reads the clock, to pace giving memory back, while it
+                # holds a lock; that call reaches libfaketime, whose first call allocates:
+                # a deadlock at start-up (on Debian 13, and on 12 with libsystemd linked).
+                # Memory kept until exit keeps the allocator off the clock.
+                env["ASAN_OPTIONS"] = ":".join(filter(None, [
+                    env.get("ASAN_OPTIONS"), "allocator_release_to_os_interval_ms=-1"]))
             env["FAKETIME"] = faketime
             # Qt's timers keep to the real monotonic clock; only the wall clock is faked.
             env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"

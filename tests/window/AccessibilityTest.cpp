@@ -36,7 +36,7 @@ protected:
     QString label(const char* name) { return find(name)->property("text").toString(); }
     void showAndActivate() {
         window.show();
-        QApplication::setActiveWindow(&window);
+        window.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
     // Tab from P5 until `name` has the focus, as someone without a mouse would.

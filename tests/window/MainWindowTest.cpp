@@ -32,7 +32,7 @@ protected:
     QString text(const char* label) { return find(label)->property("text").toString(); }
     void showAndActivate() {
         window.show();
-        QApplication::setActiveWindow(&window);
+        window.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
     // Types text as key events, one character (a surrogate pair counts as one) at a
