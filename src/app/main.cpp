@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -111,7 +112,7 @@ int main(int argc, char* argv[]) {
     vellomarin::Beeper beeper;
     // Where the helper may wake the machine, a sleeping one is woken in time for the
     // alarm; and a minimised window's clock, which rests, is woken for it.
-    vellomarin::WakeTimer wakeTimer(wakeHelper);
+    vellomarin::WakeTimer wakeTimer(std::move(wakeHelper));
     // While it rings, the machine is kept from sleeping; until then its power settings
     // are the user's.
     vellomarin::SleepInhibitor awake;

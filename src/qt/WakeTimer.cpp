@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <ctime>
 #include <optional>
+#include <utility>
 
 #include <sys/socket.h>
 #include <sys/timerfd.h>
@@ -20,7 +21,7 @@
 namespace vellomarin {
 
 WakeTimer::WakeTimer(std::optional<WakeHelper> helper, QObject* parent)
-    : QObject(parent), helper_(helper) {
+    : QObject(parent), helper_(std::move(helper)) {
     if (!helper_)
         return;
     // Readable once the helper has ended: without the capability it ends at once.
@@ -32,10 +33,7 @@ WakeTimer::~WakeTimer() {
     disarm();
     // The helper ends as its channel closes; whoever inherits it once the program has
     // ended reaps it.
-    if (helper_) {
-        close(helper_->channel);
-        close(helper_->ended);
-    }
+    releaseHelper();
 }
 
 void WakeTimer::setAlarm(const QString& yotei) {
@@ -112,8 +110,8 @@ void WakeTimer::tellHelper(std::optional<int64_t> atMs) {
     const WakeMessage message = EncodeWakeRequest(atMs);
     // Never waits: a helper that has ended refuses it (EPIPE, with no signal), and
     // helperEnded() follows; one that has stopped reading is of no use anyway.
-    static_cast<void>(send(helper_->channel, message.data(), message.size(),
-                           MSG_NOSIGNAL | MSG_DONTWAIT));
+    static_cast<void>(
+        send(helper_->channel, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT));
 }
 
 // From here on nothing wakes the machine, and the resting clock goes on by this timer.
@@ -122,10 +120,16 @@ void WakeTimer::helperEnded() {
     helperEnd_->deleteLater();
     helperEnd_ = nullptr;
     waitpid(helper_->pid, nullptr, WNOHANG); // it has ended: this reaps it at once
+    releaseHelper();
+    arm();
+}
+
+void WakeTimer::releaseHelper() {
+    if (!helper_)
+        return;
     close(helper_->channel);
     close(helper_->ended);
     helper_.reset();
-    arm();
 }
 
 } // namespace vellomarin

@@ -51,6 +51,7 @@ private:
     void onWake();
     void tellHelper(std::optional<int64_t> atMs);
     void helperEnded();
+    void releaseHelper();
 
     std::optional<WakeHelper> helper_;
     QSocketNotifier* helperEnd_ = nullptr;
