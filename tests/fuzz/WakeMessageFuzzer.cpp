@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -18,9 +19,11 @@ using vellomarin::EncodeWakeRequest;
 using vellomarin::kLatestWakeMs;
 using vellomarin::WakeRequest;
 
-[[noreturn]] void fail(const char* what, const WakeRequest& request, long long sent) {
-    std::fprintf(stderr, "%s: sent %lld, decoded as kind %d at %lld ms\n", what, sent,
-                 static_cast<int>(request.kind), static_cast<long long>(request.atMs));
+[[noreturn]] void fail(const char* what, const WakeRequest& request,
+                       std::optional<int64_t> sent) {
+    std::fprintf(stderr, "%s: sent %s, decoded as kind %d at %lld ms\n", what,
+                 sent ? std::to_string(*sent).c_str() : "none", static_cast<int>(request.kind),
+                 static_cast<long long>(request.atMs));
     std::abort();
 }
 
@@ -30,7 +33,7 @@ void roundTrip(std::optional<int64_t> atMs) {
     const bool inRange = atMs && *atMs >= 0 && *atMs <= kLatestWakeMs;
     if (inRange ? request.kind != WakeRequest::Arm || request.atMs != *atMs
                 : request.kind != WakeRequest::Disarm)
-        fail("the round trip changed the request", request, atMs ? *atMs : -1);
+        fail("the round trip changed the request", request, atMs);
 }
 
 } // namespace
@@ -43,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (size != received.size() ||
          EncodeWakeRequest(request.kind == WakeRequest::Arm ? std::optional(request.atMs)
                                                             : std::nullopt) != received))
-        fail("a request the window never sends", request, -1);
+        fail("a request the window never sends", request, std::nullopt);
 
     roundTrip(std::nullopt);
     uint64_t taken = 0;
