@@ -21,6 +21,7 @@ from pathlib import Path
 
 import harness
 from harness import wait_for
+from harness.atspi import CONTROLS
 from harness.processes import need
 from harness.ringing import cancel, schedule_soon
 
@@ -99,8 +100,19 @@ class WakeTimerTest(harness.DesktopTestCase):
             self.assertEqual(len(timers), 1, timers)
             self.assertAlmostEqual(alarm - timers[0], 10, delta=0.5, msg=app.text("YOTEI"))
             self.assertEqual(wake_timers(app.pid), [], "the window's own timer wakes nothing")
+        # Stopped, the helper reads nothing, and its channel fills with a message for each
+        # new alarm; 解除's, refused then, still reaches it once it reads again.
+        os.kill(helper, signal.SIGSTOP)
+        clicks = []
+        for name in ("P5", "P10") * 150:
+            _, (x, y, w, h) = CONTROLS[name]
+            clicks += ["mousemove", "--window", app.window, str(x + w // 2), str(y + h // 2),
+                       "click", "1"]
+        app.run_tool(["xdotool", *clicks], timeout=60)
         cancel(app)
-        wait_for(lambda: wake_timers(helper) == [], "解除 to close the wake timer", 5)
+        time.sleep(0.5)
+        os.kill(helper, signal.SIGCONT)
+        wait_for(lambda: wake_timers(helper) == [], "解除 to disarm the wake timer", 5)
         # The window's end takes the helper and its timer along, even killed outright.
         for end in (signal.SIGTERM, signal.SIGKILL):
             with self.subTest(end.name):
