@@ -1,6 +1,7 @@
 #include "WakeHelper.h"
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <spawn.h>
 #include <string>
@@ -35,8 +36,10 @@ WakeHelperStart spawn(const std::string& path, int channel) {
     const int ended = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
     if (ended >= 0)
         return {.pid = pid, .ended = ended};
+    // It could not be watched (Linux before 5.3), and would outlive its use unseen.
     const int error = errno;
-    waitpid(pid, nullptr, 0); // it could not be watched (Linux before 5.3): it ends on the closed end
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
     return {.error = error};
 }
 
