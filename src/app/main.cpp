@@ -1,10 +1,9 @@
 #include "app/SessionDisplays.h"
-#include "qt/Beeper.h"
-#include "qt/KernelCalls.h"
-#include "qt/SleepInhibitor.h"
-#include "qt/WakeTimer.h"
-#include "wake/WakeCapability.h"
-#include "wake/WakeHelper.h"
+#include "system/Beeper.h"
+#include "system/KernelCalls.h"
+#include "system/SleepInhibitor.h"
+#include "system/WakeTimer.h"
+#include "system/WakeHelperStarter.h"
 #include "window/MainWindow.h"
 
 #include <QApplication>
@@ -107,7 +106,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Vellomarin"));
     QApplication::setDesktopFileName(QStringLiteral("vellomarin"));
 
-    vellomarin::Beeper beeper;
+    vellomarin::Beeper beeper([] { QApplication::beep(); });
     // Where the helper may wake the machine, a sleeping one is woken in time for the
     // alarm; and a minimised window's clock, which rests, is woken for it.
     vellomarin::WakeTimer wakeTimer(&wakeHelperStarter);

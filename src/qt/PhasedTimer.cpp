@@ -1,7 +1,7 @@
 #include "PhasedTimer.h"
 
-#include "qt/KernelCalls.h"
-#include "qt/WallClock.h"
+#include "system/KernelCalls.h"
+#include "system/WallClock.h"
 
 #include <QSocketNotifier>
 

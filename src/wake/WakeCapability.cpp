@@ -32,11 +32,6 @@ bool KeepOnlyWakeAlarmCapability() {
     return applyCapsAndAmbient() && held;
 }
 
-bool DropEveryCapability() {
-    capng_clear(CAPNG_SELECT_ALL);
-    return applyCapsAndAmbient();
-}
-
 WakeAlarmRaised::WakeAlarmRaised() : raised_(setWakeAlarmEffective(CAPNG_ADD)) {}
 
 WakeAlarmRaised::~WakeAlarmRaised() {

@@ -12,11 +12,6 @@ namespace vellomarin {
 // inheritable and ambient sets. Returns whether it was kept and all the rest dropped.
 bool KeepOnlyWakeAlarmCapability();
 
-// In the window, once the helper has started: drops every capability, ambient included,
-// so that the window is an ordinary process of its user. Returns whether all were
-// dropped.
-bool DropEveryCapability();
-
 // CAP_WAKE_ALARM effective on this thread for the guard's life: the kernel checks it
 // when a wake timer is created and whenever one is set.
 class WakeAlarmRaised {

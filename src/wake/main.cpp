@@ -6,8 +6,7 @@
 // capability, or a wake timer the kernel refuses (in a user namespace, say).
 
 #include "wake/WakeCapability.h"
-#include "wake/WakeHelper.h"
-#include "wake/WakeMessage.h"
+#include "wake/WakeChannel.h"
 
 #include <cerrno>
 #include <ctime>

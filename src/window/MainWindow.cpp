@@ -6,7 +6,7 @@
 #include "qt/ClockLabel.h"
 #include "qt/PhasedTimer.h"
 #include "qt/QtPlatform.h"
-#include "qt/WakeTimer.h"
+#include "system/WakeTimer.h"
 #include "window/Fonts.h"
 #include "window/NoImeLineEdit.h"
 #include "window/PictureBox.h"

@@ -4,7 +4,7 @@
 // every instant the input holds makes the round trip: one in range is armed as it was
 // sent, one out of it disarms, and none disarms.
 
-#include "wake/WakeMessage.h"
+#include "wake/WakeChannel.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The clock's timer on the real kernel timer, armed from a clock the test sets.
 #include "qt/PhasedTimer.h"
-#include "qt/WallClock.h"
+#include "system/WallClock.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
 // The beeper's policy against a scripted sound server, on a manual clock.
-#include "qt/Beeper.h"
-#include "qt/SoundBackend.h"
+#include "system/Beeper.h"
+#include "system/SoundBackend.h"
 
 #include <gtest/gtest.h>
 

@@ -32,8 +32,9 @@ struct BeeperTiming {
 // Construct after the QApplication and destroy before it.
 class Beeper {
 public:
-    // libcanberra, and QApplication::beep() for the X bell.
-    Beeper();
+    // libcanberra, and `bell` for the X bell (QApplication::beep(), which the GUI
+    // thread calls).
+    explicit Beeper(std::function<void()> bell);
     // `xBell` is called on any thread and must not block.
     Beeper(std::unique_ptr<SoundBackend> backend, std::function<void()> xBell,
            BeeperTiming timing = {});

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "qt/SoundBackend.h"
+#include "system/SoundBackend.h"
 
 #include <cstdint>
 

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "wake/WakeChannel.h"
+
 #include <sys/types.h>
 
 #include <thread>
 
 namespace vellomarin {
-
-// The wake helper's end of the channel: the descriptor its messages are read from.
-inline constexpr int kWakeChannelFd = 3;
 
 // A started wake helper, as the window holds it: its process and a pidfd that becomes
 // readable when it ends; or, where it could not be started, the errno of the attempt.
@@ -47,5 +46,10 @@ private:
     int answers_[2] = {-1, -1};
     std::thread keeper_; // holds the ambient capability, where there is one
 };
+
+// In the window, once the starter is made and before any other thread starts: drops
+// every capability, ambient included, so that the window is an ordinary process of its
+// user. Returns whether all were dropped.
+bool DropEveryCapability();
 
 } // namespace vellomarin

@@ -1,8 +1,8 @@
 #include "Beeper.h"
 
-#include "qt/CanberraBackend.h"
+#include "system/CanberraBackend.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
 
@@ -23,16 +23,17 @@ namespace {
 // burst of stale beeps when it answers would help nobody.
 constexpr int kMaxPending = 2;
 
-void qtXBell() {
-    // The X connection belongs to the GUI thread.
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return;
-    if (QThread::currentThread() == app->thread())
-        QApplication::beep();
-    else
-        QMetaObject::invokeMethod(
-            app, [] { QApplication::beep(); }, Qt::QueuedConnection);
+// `bell` on the GUI thread, which owns the X connection, from whichever thread asks.
+std::function<void()> onGuiThread(std::function<void()> bell) {
+    return [bell = std::move(bell)] {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return;
+        if (QThread::currentThread() == app->thread())
+            bell();
+        else
+            QMetaObject::invokeMethod(app, bell, Qt::QueuedConnection);
+    };
 }
 
 } // namespace
@@ -132,7 +133,8 @@ void Beeper::Shared::run() {
     finished.notify_all();
 }
 
-Beeper::Beeper() : Beeper(std::make_unique<CanberraBackend>(), qtXBell) {}
+Beeper::Beeper(std::function<void()> bell)
+    : Beeper(std::make_unique<CanberraBackend>(), onGuiThread(std::move(bell))) {}
 
 Beeper::Beeper(std::unique_ptr<SoundBackend> backend, std::function<void()> xBell,
                BeeperTiming timing)

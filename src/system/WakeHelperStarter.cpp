@@ -1,4 +1,4 @@
-#include "WakeHelper.h"
+#include "WakeHelperStarter.h"
 
 #include <cerrno>
 #include <csignal>
@@ -63,19 +63,16 @@ bool holdsAmbientWakeAlarm() {
     return prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_IS_SET, CAP_WAKE_ALARM, 0, 0) == 1;
 }
 
-// On the calling thread alone (capabilities are a thread's own): CAP_WAKE_ALARM
-// permitted, inheritable and so still ambient, nothing effective and nothing else.
-void keepOnlyAmbientWakeAlarm() {
+// The calling thread's capabilities (they are a thread's own): CAP_WAKE_ALARM
+// permitted and inheritable, and so still ambient if it was, where `wakeAlarm`; nothing
+// else, nothing effective. An ambient capability that is not both goes with them.
+bool holdOnThisThread(bool wakeAlarm) {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct sets[_LINUX_CAPABILITY_U32S_3]{};
-    const unsigned bit = 1u << (CAP_WAKE_ALARM % 32);
+    const unsigned bit = wakeAlarm ? 1u << (CAP_WAKE_ALARM % 32) : 0;
     sets[CAP_WAKE_ALARM / 32].permitted = bit;
     sets[CAP_WAKE_ALARM / 32].inheritable = bit;
-    if (syscall(SYS_capset, &header, sets) != 0) {
-        // Lowering is never refused; where keeping it was, hold nothing at all.
-        sets[CAP_WAKE_ALARM / 32] = {};
-        static_cast<void>(syscall(SYS_capset, &header, sets));
-    }
+    return syscall(SYS_capset, &header, sets) == 0;
 }
 
 } // namespace
@@ -86,7 +83,9 @@ WakeHelperStarter::WakeHelperStarter() {
     if (!holdsAmbientWakeAlarm())
         return;
     keeper_ = std::thread([this] {
-        keepOnlyAmbientWakeAlarm();
+        // Lowering is never refused; where keeping it was, hold nothing at all.
+        if (!holdOnThisThread(true))
+            static_cast<void>(holdOnThisThread(false));
         int channel = -1;
         ssize_t size = 0;
         do
@@ -125,6 +124,12 @@ WakeHelperStart WakeHelperStarter::takeAnswer() {
     if (read(answers_[0], &started, sizeof started) != sizeof started)
         return {.error = EIO};
     return started;
+}
+
+// Dropping needs no privilege; the bounding set is left as it is, since changing it
+// would need CAP_SETPCAP, and nothing can be raised past the permitted set anyway.
+bool DropEveryCapability() {
+    return holdOnThisThread(false);
 }
 
 } // namespace vellomarin

@@ -1,4 +1,4 @@
-#include "WakeMessage.h"
+#include "WakeChannel.h"
 
 #include <sys/wait.h>
 

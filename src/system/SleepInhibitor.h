@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LogindLock.h"
+#include "system/LogindLock.h"
 
 #include <QObject>
 #include <QString>

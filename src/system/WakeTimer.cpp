@@ -1,8 +1,8 @@
 #include "WakeTimer.h"
 
 #include "core/alarm/RingInstant.h"
-#include "qt/WallClock.h"
-#include "qt/ZoneWatch.h"
+#include "system/WallClock.h"
+#include "system/ZoneWatch.h"
 
 #include <QSocketNotifier>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "wake/WakeHelper.h"
-#include "wake/WakeMessage.h"
+#include "system/WakeHelperStarter.h"
+#include "wake/WakeChannel.h"
 
 #include <QObject>
 #include <QString>

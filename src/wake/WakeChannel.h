@@ -8,6 +8,9 @@
 
 namespace vellomarin {
 
+// The wake helper's end of the channel: the descriptor its messages are read from.
+inline constexpr int kWakeChannelFd = 3;
+
 // What the window tells the wake helper: the wall instant (ms since the epoch) at which
 // its timer is to wake the machine, or none. A message is one datagram of exactly
 // kWakeMessageSize bytes: 'A' and the instant, or 'D' and zeros, the instant as eight
