@@ -10,13 +10,11 @@
 #include <QApplication>
 
 #include <memory>
-#include <optional>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <system_error>
-#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -63,10 +61,10 @@ void holdMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // The helper that wakes the machine takes an ambient CAP_WAKE_ALARM along; then the
-    // window drops every capability, before Qt starts any thread (each thread has sets of
-    // its own). A helper without the capability ends by itself.
-    std::optional<vellomarin::WakeHelper> wakeHelper = vellomarin::StartWakeHelper();
+    // The starter of the helper that wakes the machine keeps an ambient CAP_WAKE_ALARM
+    // for it on a thread of its own; then the window drops every capability, before Qt
+    // starts any thread (each thread has sets of its own).
+    vellomarin::WakeHelperStarter wakeHelperStarter;
     if (!vellomarin::DropEveryCapability())
         std::fputs("vellomarin: cannot drop the capabilities it was started with\n", stderr);
 
@@ -112,7 +110,7 @@ int main(int argc, char* argv[]) {
     vellomarin::Beeper beeper;
     // Where the helper may wake the machine, a sleeping one is woken in time for the
     // alarm; and a minimised window's clock, which rests, is woken for it.
-    vellomarin::WakeTimer wakeTimer(std::move(wakeHelper));
+    vellomarin::WakeTimer wakeTimer(&wakeHelperStarter);
     // While it rings, the machine is kept from sleeping; until then its power settings
     // are the user's.
     vellomarin::SleepInhibitor awake;

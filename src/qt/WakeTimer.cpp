@@ -3,15 +3,15 @@
 #include "core/alarm/RingInstant.h"
 #include "qt/WallClock.h"
 #include "qt/ZoneWatch.h"
-#include "wake/WakeMessage.h"
 
 #include <QSocketNotifier>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <optional>
-#include <utility>
 
 #include <sys/socket.h>
 #include <sys/timerfd.h>
@@ -20,14 +20,19 @@
 
 namespace vellomarin {
 
-WakeTimer::WakeTimer(std::optional<WakeHelper> helper, QObject* parent)
-    : QObject(parent), helper_(std::move(helper)) {
-    if (!helper_)
-        return;
-    // Readable once the helper has ended: without the capability it ends at once.
-    helperEnd_ = new QSocketNotifier(helper_->ended, QSocketNotifier::Read, this);
-    connect(helperEnd_, &QSocketNotifier::activated, this, &WakeTimer::helperEnded);
+namespace {
+
+void reportNoWaking(const std::string& why) {
+    std::fprintf(stderr,
+                 "vellomarin: the wake helper %s: a sleeping computer is not woken for the "
+                 "alarm\n",
+                 why.c_str());
 }
+
+} // namespace
+
+WakeTimer::WakeTimer(WakeHelperStarter* starter, QObject* parent)
+    : QObject(parent), starter_(starter && starter->answers() >= 0 ? starter : nullptr) {}
 
 WakeTimer::~WakeTimer() {
     disarm();
@@ -47,9 +52,17 @@ void WakeTimer::setResting(bool resting) {
 }
 
 void WakeTimer::arm() {
+    if (yotei_.isEmpty() || !(mayWake() || resting_)) {
+        disarm();
+        return;
+    }
+    // Watched before the instant is reckoned, so that a zone changed in between re-arms.
+    if (!zoneWatch_) {
+        zoneWatch_ = new ZoneWatch(this);
+        connect(zoneWatch_, &ZoneWatch::zoneMayHaveChanged, this, &WakeTimer::onWake);
+    }
     tzset(); // the zone may have changed since the C library last read it
-    const auto at =
-        helper_ || resting_ ? WakeInstant(yotei_, WallClockMs(), LocalOffsetMs) : std::nullopt;
+    const auto at = WakeInstant(yotei_, WallClockMs(), LocalOffsetMs);
     if (!at) {
         disarm();
         return;
@@ -75,8 +88,6 @@ void WakeTimer::arm() {
             // failed: arming afresh covers them all.
             onWake();
         });
-        zoneWatch_ = new ZoneWatch(this);
-        connect(zoneWatch_, &ZoneWatch::zoneMayHaveChanged, this, &WakeTimer::onWake);
     }
 }
 
@@ -105,31 +116,90 @@ void WakeTimer::disarm() {
 }
 
 void WakeTimer::tellHelper(std::optional<int64_t> atMs) {
-    if (!helper_)
+    if (channel_ < 0 && !(atMs && startHelper()))
         return;
-    const WakeMessage message = EncodeWakeRequest(atMs);
-    // Never waits: a helper that has ended refuses it (EPIPE, with no signal), and
-    // helperEnded() follows; one that has stopped reading is of no use anyway.
-    static_cast<void>(
-        send(helper_->channel, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT));
+    unsent_ = EncodeWakeRequest(atMs);
+    sendLatest();
+}
+
+void WakeTimer::sendLatest() {
+    // Never waits. A full channel (a helper stopped, or still starting, with hundreds of
+    // messages unread) keeps the message until it is writable; a helper that has ended
+    // refuses it (EPIPE, with no signal), and helperEnded() follows.
+    if (send(channel_, unsent_->data(), unsent_->size(), MSG_NOSIGNAL | MSG_DONTWAIT) >= 0 ||
+        (errno != EAGAIN && errno != ENOBUFS && errno != EINTR))
+        unsent_.reset();
+    if (unsent_ && !writable_) {
+        writable_ = new QSocketNotifier(channel_, QSocketNotifier::Write, this);
+        connect(writable_, &QSocketNotifier::activated, this, &WakeTimer::sendLatest);
+    }
+    if (writable_)
+        writable_->setEnabled(unsent_.has_value());
+}
+
+// The channel is made here and messages queue in it while the helper starts.
+bool WakeTimer::startHelper() {
+    int ends[2];
+    // Datagrams keep each message whole, and the window's end closes on exec.
+    if (!starter_ || socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+        if (starter_)
+            reportNoWaking(std::string("has no channel (") + std::strerror(errno) + ")");
+        starter_ = nullptr;
+        return false;
+    }
+    channel_ = ends[0];
+    helperNews_ = new QSocketNotifier(starter_->answers(), QSocketNotifier::Read, this);
+    connect(helperNews_, &QSocketNotifier::activated, this, &WakeTimer::helperStarted);
+    starter_->start(ends[1]);
+    return true;
+}
+
+void WakeTimer::helperStarted() {
+    const WakeHelperStart started = starter_->takeAnswer();
+    starter_ = nullptr;
+    helperNews_->deleteLater();
+    helperNews_ = nullptr;
+    if (started.error != 0) {
+        reportNoWaking(std::string("cannot start (") + std::strerror(started.error) + ")");
+        releaseHelper();
+        arm();
+        return;
+    }
+    helperPid_ = started.pid;
+    helperEnd_ = started.ended;
+    // Readable once it has ended; without the capability it ends at once.
+    helperNews_ = new QSocketNotifier(helperEnd_, QSocketNotifier::Read, this);
+    connect(helperNews_, &QSocketNotifier::activated, this, &WakeTimer::helperEnded);
 }
 
 // From here on nothing wakes the machine, and the resting clock goes on by this timer.
 void WakeTimer::helperEnded() {
-    helperEnd_->setEnabled(false);
-    helperEnd_->deleteLater();
-    helperEnd_ = nullptr;
-    waitpid(helper_->pid, nullptr, WNOHANG); // it has ended: this reaps it at once
+    int status = 0;
+    // It has ended: this reaps it at once.
+    if (waitpid(helperPid_, &status, WNOHANG) == helperPid_)
+        reportNoWaking("ended: " + DescribeWakeHelperEnd(status));
     releaseHelper();
     arm();
 }
 
 void WakeTimer::releaseHelper() {
-    if (!helper_)
-        return;
-    close(helper_->channel);
-    close(helper_->ended);
-    helper_.reset();
+    if (helperNews_) {
+        helperNews_->setEnabled(false);
+        helperNews_->deleteLater();
+        helperNews_ = nullptr;
+    }
+    if (writable_) {
+        writable_->setEnabled(false);
+        writable_->deleteLater();
+        writable_ = nullptr;
+    }
+    unsent_.reset();
+    for (int* fd : {&channel_, &helperEnd_}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
+    helperPid_ = -1;
 }
 
 } // namespace vellomarin

@@ -1,5 +1,7 @@
 #include "WakeMessage.h"
 
+#include <sys/wait.h>
+
 namespace vellomarin {
 
 namespace {
@@ -19,7 +21,7 @@ WakeMessage EncodeWakeRequest(std::optional<int64_t> atMs) {
     return message;
 }
 
-WakeRequest DecodeWakeRequest(const unsigned char* bytes, std::size_t size) {
+WakeRequest DecodeWakeRequest(const WakeMessage& bytes, std::size_t size) {
     if (size != kWakeMessageSize)
         return {};
     uint64_t value = 0;
@@ -30,6 +32,26 @@ WakeRequest DecodeWakeRequest(const unsigned char* bytes, std::size_t size) {
     if (bytes[0] == kArm && value <= static_cast<uint64_t>(kLatestWakeMs))
         return {WakeRequest::Arm, static_cast<int64_t>(value)};
     return {};
+}
+
+std::string DescribeWakeHelperEnd(int waitStatus) {
+    if (WIFSIGNALED(waitStatus))
+        return "killed by signal " + std::to_string(WTERMSIG(waitStatus));
+    switch (static_cast<WakeHelperExit>(WEXITSTATUS(waitStatus))) {
+    case WakeHelperExit::ChannelClosed:
+        return "its channel closed";
+    case WakeHelperExit::NoCapability:
+        return "it has no CAP_WAKE_ALARM";
+    case WakeHelperExit::NoNewPrivsRefused:
+        return "no-new-privileges was refused";
+    case WakeHelperExit::TimerRefused:
+        return "the kernel refused it a wake timer";
+    case WakeHelperExit::SetTimerRefused:
+        return "the kernel refused to set its wake timer";
+    case WakeHelperExit::ReceiveFailed:
+        return "it could not read its channel";
+    }
+    return "status " + std::to_string(WEXITSTATUS(waitStatus));
 }
 
 } // namespace vellomarin

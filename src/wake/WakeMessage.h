@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace vellomarin {
 
@@ -26,8 +27,23 @@ struct WakeRequest {
     int64_t atMs = 0; // for Arm
 };
 
-// Exactly what EncodeWakeRequest makes, and nothing else, is a request; any other bytes
-// (another size, kind, or instant) are ignored.
-WakeRequest DecodeWakeRequest(const unsigned char* bytes, std::size_t size);
+// `received` holds the first bytes of a datagram whose whole size is `size` (as recv()
+// with MSG_TRUNC gives it). Exactly what EncodeWakeRequest makes, and nothing else, is a
+// request; any other bytes (another size, kind, or instant) are ignored.
+WakeRequest DecodeWakeRequest(const WakeMessage& received, std::size_t size);
+
+// How the helper ends, as its exit status. Only the first is the window's doing; the
+// window names the others in one line on stderr, since the machine is then not woken.
+enum class WakeHelperExit : int {
+    ChannelClosed = 0,   // the window's end closed
+    NoCapability = 2,    // no CAP_WAKE_ALARM to keep, or the others could not be dropped
+    NoNewPrivsRefused = 3,
+    TimerRefused = 4,    // the kernel would not create its wake timer (a user namespace)
+    SetTimerRefused = 5, // nor arm or disarm it
+    ReceiveFailed = 6,   // the channel could not be read
+};
+
+// What a status that waitpid() gave for the helper says, as the window prints it.
+std::string DescribeWakeHelperEnd(int waitStatus);
 
 } // namespace vellomarin

@@ -52,6 +52,9 @@ class MinimisedTest(harness.DesktopTestCase):
                 recorder = harness.Recorder(self.desktop)
                 app = self.start_app(wrapper=wrapper)
                 target = schedule_soon(app)
+                if wrapper:  # the helper, refused its timer there, says so as it goes
+                    wait_for(lambda: "refused it a wake timer" in app.log_tail(),
+                             "the wake helper's end", 5)
                 self.minimise(app)
                 time.sleep(max(0.0, target + 1 - time.time()))
                 recorder.stop()

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""The wake timer in /proc: one CLOCK_REALTIME_ALARM timer (clockid 8), in the wake
-helper, while an alarm is set, armed 10 s before its next occurrence, and none otherwise,
-nor once the window has ended, however; none without CAP_WAKE_ALARM; of any capability,
+"""The wake timer in /proc: no helper until an alarm is set; then one CLOCK_REALTIME_ALARM
+timer (clockid 8), in the wake helper, armed 10 s before the alarm's next occurrence, and
+disarmed otherwise; no helper once the window has ended, however; none without
+CAP_WAKE_ALARM, and each way the helper can end told by its status; of any capability,
 the helper keeps CAP_WAKE_ALARM alone, permitted only, and the window none; re-armed for
 a new zone and for nothing else in /etc. (This machine may have no RTC: the timer is
 armed all the same and wakes nothing.)"""
@@ -12,6 +13,7 @@ import re
 import shlex
 import shutil
 import signal
+import socket
 import struct
 import subprocess
 import time
@@ -19,6 +21,7 @@ from pathlib import Path
 
 import harness
 from harness import wait_for
+from harness.atspi import CONTROLS
 from harness.processes import need
 from harness.ringing import cancel, schedule_soon
 
@@ -26,7 +29,7 @@ CAP_WAKE_ALARM = 1 << 35
 
 
 def wake_timers(pid):
-    """The wall time each clockid 8 timerfd of `pid` fires at."""
+    """The wall time each armed clockid 8 timerfd of `pid` fires at."""
     def read(fd):
         try:
             return fd.read_text()
@@ -35,7 +38,8 @@ def wake_timers(pid):
     infos = [read(fd) for fd in Path(f"/proc/{pid}/fdinfo").iterdir()]
     return [time.time() + int(s) + int(ns) / 1e9 for info in infos
             if re.search(r"^clockid:\s*8$", info, re.M)
-            for s, ns in re.findall(r"^it_value: \((\d+), (\d+)\)", info, re.M)]
+            for s, ns in re.findall(r"^it_value: \((\d+), (\d+)\)", info, re.M)
+            if (s, ns) != ("0", "0")]
 
 
 def helper_of(pid):
@@ -58,9 +62,14 @@ def secure_execution(pid):
     return dict(pairs)[23]
 
 
-def capabilities(pid):
-    status = Path(f"/proc/{pid}/status").read_text()
-    return {k: int(v, 16) for k, v in re.findall(r"^(Cap\w+):\s*([0-9a-f]+)$", status, re.M)}
+def held(pid):
+    """CapPrm, CapEff, CapInh and CapAmb of the process or task `pid`; none once it ended."""
+    try:
+        status = Path(f"/proc/{pid}/status").read_text()
+    except FileNotFoundError:
+        return []
+    return [int(re.search(rf"^{name}:\s*([0-9a-f]+)$", status, re.M)[1], 16)
+            for name in ("CapPrm", "CapEff", "CapInh", "CapAmb")]
 
 
 class WakeTimerTest(harness.DesktopTestCase):
@@ -72,12 +81,11 @@ class WakeTimerTest(harness.DesktopTestCase):
 
     def test_one_timer_ten_seconds_ahead_while_an_alarm_is_set(self):
         app = self.start_app()
-        helper = helper_of(app.pid)
-        self.assertIsNotNone(helper, "no wake helper")
-        self.assertEqual(wake_timers(app.pid) + wake_timers(helper), [],
-                         "a wake timer with no alarm")
+        time.sleep(1)
+        self.assertIsNone(helper_of(app.pid), "a wake helper with no alarm")
         app.click_control("P5")
         wait_for(lambda: app.text("YOTEI"), "３分後 to set the alarm", 5)
+        helper = wait_for(lambda: helper_of(app.pid), "the wake helper", 5)
         # Then an hour already passed today, which is tomorrow's.
         for typed in (None, str((time.gmtime().tm_hour + 23) % 24)):
             if typed:
@@ -92,14 +100,25 @@ class WakeTimerTest(harness.DesktopTestCase):
             self.assertEqual(len(timers), 1, timers)
             self.assertAlmostEqual(alarm - timers[0], 10, delta=0.5, msg=app.text("YOTEI"))
             self.assertEqual(wake_timers(app.pid), [], "the window's own timer wakes nothing")
+        # Stopped, the helper reads nothing, and its channel fills with a message for each
+        # new alarm; 解除's, refused then, still reaches it once it reads again.
+        os.kill(helper, signal.SIGSTOP)
+        clicks = []
+        for name in ("P5", "P10") * 150:
+            _, (x, y, w, h) = CONTROLS[name]
+            clicks += ["mousemove", "--window", app.window, str(x + w // 2), str(y + h // 2),
+                       "click", "1"]
+        app.run_tool(["xdotool", *clicks], timeout=60)
         cancel(app)
-        wait_for(lambda: wake_timers(helper) == [], "解除 to close the wake timer", 5)
+        time.sleep(0.5)
+        os.kill(helper, signal.SIGCONT)
+        wait_for(lambda: wake_timers(helper) == [], "解除 to disarm the wake timer", 5)
         # The window's end takes the helper and its timer along, even killed outright.
         for end in (signal.SIGTERM, signal.SIGKILL):
             with self.subTest(end.name):
                 app = self.start_app() if end == signal.SIGKILL else app
-                helper = helper_of(app.pid)
                 app.click_control("P5")
+                helper = wait_for(lambda: helper_of(app.pid), "the wake helper", 5)
                 wait_for(lambda: wake_timers(helper), "the wake timer", 5)
                 os.kill(app.pid, end)
                 wait_for(lambda: not running(helper), "the helper to end with the window", 5)
@@ -107,6 +126,8 @@ class WakeTimerTest(harness.DesktopTestCase):
     def test_without_the_capability_no_timer_and_the_alarm_rings_as_an_alarm(self):
         app = self.start_app(wrapper=["setpriv", "--bounding-set=-wake_alarm", "--"])
         schedule_soon(app)
+        wait_for(lambda: "wake helper ended: it has no CAP_WAKE_ALARM" in app.log_tail(),
+                 "the window to tell why the helper ended", 5)
         self.assertIsNone(helper_of(app.pid), "a helper that can wake nothing stays")
         # Heard as an alarm, not as one of the desktop's event sounds.
         roles = wait_for(lambda: re.findall(r'media\.role = "(\w+)"',
@@ -115,6 +136,22 @@ class WakeTimerTest(harness.DesktopTestCase):
         self.assertEqual(set(roles), {"alarm"})
         cancel(app)
 
+    def test_the_helper_s_status_says_why_it_ended(self):
+        helper = str(harness.binary().with_name("vellomarin-wake"))
+        for how, argv, channel, status in (
+                ("the window's end", [helper], "closed", 0),
+                ("no capability", ["setpriv", "--bounding-set=-wake_alarm", helper], "open", 2),
+                ("a user namespace", ["unshare", "--map-root-user", helper], "open", 4),
+                ("no channel", [helper], "/dev/null", 6)):
+            with self.subTest(how):
+                window, ends = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+                with window, ends, open("/dev/null") as null:
+                    fd = null.fileno() if channel == "/dev/null" else ends.fileno()
+                    proc = subprocess.Popen(argv, pass_fds=[3], preexec_fn=lambda: os.dup2(fd, 3))
+                    if channel == "closed":
+                        window.close()
+                    self.assertEqual(proc.wait(5), status)
+
     def test_an_ordinary_user_s_helper_keeps_cap_wake_alarm_alone_however_it_came(self):
         folder = self.desktop.tmp / "capable"
         folder.mkdir()
@@ -122,26 +159,32 @@ class WakeTimerTest(harness.DesktopTestCase):
             shutil.copy2(harness.binary().with_name(name), folder / name)
         for path in (self.desktop.tmp, folder):
             path.chmod(0o755)
-        subprocess.run(["setcap", "cap_wake_alarm+p", str(folder / "vellomarin-wake")],
-                       check=True)
         user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
-        env = dict(self.desktop.env, QT_QPA_PLATFORM="offscreen", HOME="/nonexistent")
-        for how, argv in (("file capability", [*user, "--", str(folder / "vellomarin")]),
-                          ("ambient", [*user, "--inh-caps=+wake_alarm",
-                                       "--ambient-caps=+wake_alarm", "--", str(harness.binary())])):
+        for how, flags in (("ambient", ["--inh-caps=+wake_alarm", "--ambient-caps=+wake_alarm"]),
+                           ("file capability", [])):
             with self.subTest(how):
-                proc = self.desktop.procs.spawn("capable", argv, env)
-                helper = wait_for(lambda: helper_of(proc.pid), "the wake helper", 5)
-                sets = ("CapPrm", "CapEff", "CapInh", "CapAmb")
-                for pid, held in ((helper, (CAP_WAKE_ALARM, 0, 0, 0)), (proc.pid, (0, 0, 0, 0))):
-                    wait_for(lambda: tuple(capabilities(pid)[s] for s in sets) == held,
-                             f"{sets} of {pid} to be {held} once it has started", 5)
+                if not flags:
+                    subprocess.run(["setcap", "cap_wake_alarm+p", str(folder / "vellomarin-wake")],
+                                   check=True)
+                app = self.desktop.start_app(folder / "vellomarin", settle=False,
+                                             env={"HOME": "/nonexistent"},
+                                             wrapper=[*user, *flags, "--"])
+                self.addCleanup(app.stop)
+                app.click_control("P5")
+                helper = wait_for(lambda: helper_of(app.pid), "the wake helper", 5)
+                wait_for(lambda: held(helper) == [CAP_WAKE_ALARM, 0, 0, 0],
+                         "the helper to keep CAP_WAKE_ALARM, permitted only", 5)
+                # Every thread of the window, the one that kept an ambient capability for
+                # the helper included, holds none once the helper has started.
+                wait_for(lambda: not any(any(held(f"{app.pid}/task/{task}"))
+                                         for task in os.listdir(f"/proc/{app.pid}/task")),
+                         "every thread of the window to hold no capability", 5)
                 # An ordinary process of its user: not secure-execution, and open to the
                 # user's other processes (the desktop portal opens its root).
-                self.assertEqual(secure_execution(proc.pid), 0)
-                subprocess.run([*user, "--", "test", "-r", f"/proc/{proc.pid}/root/"],
+                self.assertEqual(secure_execution(app.pid), 0)
+                subprocess.run([*user, "--", "test", "-r", f"/proc/{app.pid}/root/"],
                                check=True)
-                self.desktop.procs.stop(proc)
+                app.stop()
                 wait_for(lambda: not running(helper), "the helper to end with the window", 5)
 
     def test_re_armed_once_for_a_new_zone_and_never_for_other_files_in_etc(self):
