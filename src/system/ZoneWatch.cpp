@@ -2,11 +2,13 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -16,13 +18,14 @@ namespace vellomarin {
 
 namespace {
 
-constexpr char kEtc[] = "/etc";
 constexpr char kLocaltime[] = "/etc/localtime";
-constexpr char kLocaltimeName[] = "localtime";
+// As many links as the kernel follows in one path before it gives ELOOP.
+constexpr int kMaxLinks = 40;
 
-// Only what can put another entry at a name, or take one away; not the link itself.
-constexpr uint32_t kEtcEvents =
-    IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_DONT_FOLLOW | IN_ONLYDIR;
+// Only what can put another entry at a name, or take one away, and the folder itself gone
+// or moved; nothing written inside it.
+constexpr uint32_t kFolderEvents = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM |
+                                   IN_DELETE_SELF | IN_MOVE_SELF | IN_DONT_FOLLOW | IN_ONLYDIR;
 // The zone file rewritten in place, renamed over (its link count drops: IN_ATTRIB), removed
 // or moved away.
 constexpr uint32_t kFileEvents = IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
@@ -30,6 +33,13 @@ constexpr uint32_t kFileEvents = IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOV
 void ReportUnseen(const char* call, int error) {
     std::fprintf(stderr, "vellomarin: a change of time zone may go unseen (%s: %s)\n", call,
                  std::strerror(error));
+}
+
+// The names of a path, put before those still to be walked; "" and "." name nothing.
+void Prepend(QList<QByteArray>& rest, const QByteArray& path) {
+    QList<QByteArray> names = path.split('/');
+    names.removeIf([](const QByteArray& name) { return name.isEmpty() || name == "."; });
+    rest = names + rest;
 }
 
 } // namespace
@@ -40,13 +50,7 @@ ZoneWatch::ZoneWatch(QObject* parent) : QObject(parent) {
         ReportUnseen("inotify_init1", errno);
         return;
     }
-    etcWatch_ = inotify_add_watch(fd_, kEtc, kEtcEvents);
-    if (etcWatch_ < 0) {
-        ReportUnseen("inotify_add_watch /etc", errno);
-        return;
-    }
-    watchZoneFile();
-    identity_ = current(); // after the watches, so that no change falls between
+    identity_ = resolve();
     notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &ZoneWatch::onReadable);
 }
@@ -57,38 +61,88 @@ ZoneWatch::~ZoneWatch() {
         close(fd_);
 }
 
-ZoneWatch::Identity ZoneWatch::current() {
-    Identity identity;
-    // No link (EINVAL: a plain file; ENOENT: none) leaves the text empty; the file's own
-    // identity still tells one plain file from another.
-    char target[PATH_MAX];
-    const ssize_t length = readlink(kLocaltime, target, sizeof target);
-    if (length > 0)
-        identity.target = QByteArray(target, static_cast<qsizetype>(length));
-    struct stat file {};
-    if (stat(kLocaltime, &file) == 0) {
-        identity.present = true;
-        identity.device = file.st_dev;
-        identity.inode = file.st_ino;
-        identity.size = file.st_size;
-        identity.mtimeNs = qint64(file.st_mtim.tv_sec) * 1'000'000'000 + file.st_mtim.tv_nsec;
+// inotify gives the same watch again for the same folder, which keeps every name asked of it.
+void ZoneWatch::watchEntry(QHash<int, Watch>& watches, const QByteArray& folder,
+                           const QByteArray& name) {
+    const int watch = inotify_add_watch(fd_, folder.constData(), kFolderEvents);
+    if (watch < 0) {
+        const int error = errno;
+        if (error != ENOENT && error != ENOTDIR) // gone since: its parent's watch saw that
+            ReportUnseen(("inotify_add_watch " + folder).constData(), error);
+        return;
     }
-    return identity;
+    QList<QByteArray>& names = watches[watch].names;
+    if (!names.contains(name))
+        names.append(name);
 }
 
-// inotify_add_watch follows the link to the file, and gives the same watch again for the
-// same file.
-void ZoneWatch::watchZoneFile() {
-    const int watch = inotify_add_watch(fd_, kLocaltime, kFileEvents);
-    // No file (no link, or one that leads nowhere) is a zone too: UTC. The watch on /etc
-    // sees a file come.
-    if (watch < 0 && errno != ENOENT && errno != ENOTDIR && errno != ELOOP)
-        ReportUnseen("inotify_add_watch /etc/localtime", errno);
-    // EINVAL: the kernel has dropped it already, with the file.
-    if (fileWatch_ >= 0 && fileWatch_ != watch && inotify_rm_watch(fd_, fileWatch_) != 0 &&
-        errno != EINVAL)
-        ReportUnseen("inotify_rm_watch", errno);
-    fileWatch_ = watch < 0 ? -1 : watch;
+// Names are taken one at a time from a folder with no link in its path, so ".." after a
+// link is the link's folder's parent, as for the kernel. A name the chain passes is
+// watched before it is read, so that a change after the read wakes us.
+ZoneWatch::Identity ZoneWatch::resolve() {
+    Identity identity;
+    QHash<int, Watch> watches;
+    QByteArray folder; // empty is the root
+    QList<QByteArray> rest;
+    Prepend(rest, kLocaltime);
+    int links = 0;
+    while (!rest.isEmpty()) {
+        const QByteArray name = rest.takeFirst();
+        if (name == "..") {
+            folder.truncate(std::max(folder.lastIndexOf('/'), qsizetype(0)));
+            continue;
+        }
+        const bool last = rest.isEmpty();
+        const QByteArray path = folder + '/' + name;
+        struct stat entry {};
+        bool found = lstat(path.constData(), &entry) == 0;
+        // A folder on the way is no link of the chain; anything else is, or ends it.
+        if (!found || last || !S_ISDIR(entry.st_mode)) {
+            watchEntry(watches, folder.isEmpty() ? QByteArray("/") : folder, name);
+            found = lstat(path.constData(), &entry) == 0;
+        }
+        if (!found)
+            break; // no file: UTC
+        if (S_ISLNK(entry.st_mode)) {
+            char target[PATH_MAX];
+            const ssize_t length = readlink(path.constData(), target, sizeof target);
+            if (++links > kMaxLinks || length <= 0 || length == ssize_t(sizeof target))
+                break; // a loop, or gone since
+            const QByteArray text(target, qsizetype(length));
+            identity.links += path + '\0' + text + '\0';
+            if (text.startsWith('/'))
+                folder.clear();
+            Prepend(rest, text);
+        } else if (!last) {
+            if (!S_ISDIR(entry.st_mode))
+                break;
+            folder = path;
+        } else if (S_ISREG(entry.st_mode)) {
+            // Anything but a file, a folder say, is read as no zone.
+            const int watch =
+                inotify_add_watch(fd_, path.constData(), kFileEvents | IN_DONT_FOLLOW);
+            if (watch >= 0)
+                watches[watch].file = true;
+            else if (const int error = errno; error != ENOENT && error != ENOTDIR)
+                ReportUnseen(("inotify_add_watch " + path).constData(), error);
+            // Read once watched, so that a write in between is seen.
+            struct stat file {};
+            if (lstat(path.constData(), &file) == 0 && S_ISREG(file.st_mode)) {
+                identity.present = true;
+                identity.device = file.st_dev;
+                identity.inode = file.st_ino;
+                identity.size = file.st_size;
+                identity.mtimeNs =
+                    qint64(file.st_mtim.tv_sec) * 1'000'000'000 + file.st_mtim.tv_nsec;
+            }
+        }
+    }
+    // EINVAL: the kernel has dropped it already, with its file or folder.
+    for (auto it = watches_.cbegin(); it != watches_.cend(); ++it)
+        if (!watches.contains(it.key()) && inotify_rm_watch(fd_, it.key()) != 0 && errno != EINVAL)
+            ReportUnseen("inotify_rm_watch", errno);
+    watches_ = std::move(watches);
+    return identity;
 }
 
 void ZoneWatch::onReadable() {
@@ -110,23 +164,21 @@ void ZoneWatch::onReadable() {
     for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= length;) {
         const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
         at += ssize_t(sizeof(inotify_event) + event->len);
+        const auto watch = watches_.constFind(event->wd);
         if (event->mask & IN_Q_OVERFLOW) { // events were lost
             mayHaveChanged = true;
-        } else if (event->wd == etcWatch_) {
-            // IN_IGNORED: /etc itself gone, unmounted say.
-            mayHaveChanged |= (event->mask & IN_IGNORED) ||
-                              (event->len > 0 && std::strcmp(event->name, kLocaltimeName) == 0);
-        } else if (event->wd == fileWatch_) {
-            mayHaveChanged = true;
-            if (event->mask & IN_IGNORED)
-                fileWatch_ = -1;
+        } else if (watch != watches_.cend()) {
+            // Anything of the zone file; of a folder, itself gone (IN_IGNORED: unmounted,
+            // say) or moved, or an entry at one of its names on the chain.
+            mayHaveChanged |= watch->file ||
+                              (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) ||
+                              (event->len > 0 && watch->names.contains(QByteArray(event->name)));
         }
-        // Any other watch is one given up for a file no longer the zone's.
+        // Any other watch is one given up for a file or folder no longer on the chain.
     }
     if (!mayHaveChanged)
         return;
-    watchZoneFile();
-    const Identity now = current();
+    const Identity now = resolve();
     if (now == identity_)
         return;
     identity_ = now;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QObject>
 
 class QSocketNotifier;
@@ -8,15 +10,18 @@ class QSocketNotifier;
 namespace vellomarin {
 
 // Tells when the local time zone may have changed: /etc/localtime replaced or removed
-// (a new zone; none is UTC), or the zone file it names changed (a tzdata upgrade renames
-// a new file over it). Nothing else in /etc counts.
+// (a new zone; none is UTC), any link on the way from it to the zone file retargeted or
+// removed (zone names are often links: Japan -> Asia/Tokyo), or the zone file itself
+// changed (a tzdata upgrade renames a new file over it). Nothing else counts.
 //
-// inotify, read on the event thread through a QSocketNotifier: a watch on /etc for the
-// entries that come and go, of which only "localtime" is looked at, and one on the file
-// /etc/localtime resolves to, moved to the new file whenever it is resolved afresh. The
-// events of one wake lead to one look at the zone's identity (the link's text, and the
-// file's device, inode, size and modification time), and the signal comes only when that
-// differs from the one seen before.
+// inotify, read on the event thread through a QSocketNotifier. /etc/localtime is resolved
+// one name at a time, as the kernel does (at most 40 links); the folder holding each link,
+// and the one holding the name it ends at, are watched for entries that come and go, of
+// which only those names are looked at; the zone file is watched for a change or a rename
+// over it. All are set afresh whenever the chain is resolved. The events of one wake lead
+// to one look at the zone's identity (every link's path and text, and the file's device,
+// inode, size and modification time), and the signal comes only when that differs from
+// the one seen before.
 class ZoneWatch : public QObject {
     Q_OBJECT
 public:
@@ -31,9 +36,10 @@ Q_SIGNALS:
     void zoneMayHaveChanged();
 
 private:
-    // What /etc/localtime is now; a missing link or file is "absent" (present false).
+    // What /etc/localtime is now; a chain that leads to no file (a missing name, a loop)
+    // is "absent" (present false).
     struct Identity {
-        QByteArray target; // the link's text; empty for a plain file or none
+        QByteArray links; // each link's path and text, NUL after each, in the chain's order
         bool present = false;
         quint64 device = 0;
         quint64 inode = 0;
@@ -41,14 +47,20 @@ private:
         qint64 mtimeNs = 0;
         bool operator==(const Identity&) const = default;
     };
-    static Identity current();
+    // One inotify watch: a folder, for the entries named, or the zone file.
+    struct Watch {
+        QList<QByteArray> names;
+        bool file = false;
+    };
 
+    // Walks the chain, watching each step before it is read, so that no change falls
+    // between; drops the watches it no longer needs.
+    Identity resolve();
+    void watchEntry(QHash<int, Watch>& watches, const QByteArray& folder, const QByteArray& name);
     void onReadable();
-    void watchZoneFile();
 
     int fd_ = -1;
-    int etcWatch_ = -1;
-    int fileWatch_ = -1; // -1 while /etc/localtime resolves to no file
+    QHash<int, Watch> watches_; // by watch descriptor
     QSocketNotifier* notifier_ = nullptr;
     Identity identity_;
 };

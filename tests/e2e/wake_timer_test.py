@@ -4,8 +4,8 @@ timer (clockid 8), in the wake helper, armed 10 s before the alarm's next occurr
 disarmed otherwise; no helper once the window has ended, however; none without
 CAP_WAKE_ALARM, and each way the helper can end told by its status; of any capability,
 the helper keeps CAP_WAKE_ALARM alone, permitted only, and the window none; re-armed for
-a new zone and for nothing else in /etc. (This machine may have no RTC: the timer is
-armed all the same and wakes nothing.)"""
+a new zone, also one through a chain of links, and for nothing else in /etc. (This machine
+may have no RTC: the timer is armed all the same and wakes nothing.)"""
 
 import calendar
 import os
@@ -225,6 +225,22 @@ class WakeTimerTest(harness.DesktopTestCase):
         rearmed(2, "a new zone file behind the link")
         (etc / "localtime").unlink()
         rearmed(3, "no /etc/localtime, which is UTC")
+        # Zone names are often links (Japan -> Asia/Tokyo): each link of the chain counts.
+        chain = etc / "tmp"
+        chain.mkdir()
+        (chain / "b").symlink_to(zone)
+        (chain / "a").symlink_to("b")
+        (etc / "localtime").symlink_to("tmp/a")
+        rearmed(4, "a chain of links")
+        (chain / "other").write_text("beside the chain")
+        shutil.copy2("/usr/share/zoneinfo/Asia/Seoul", zone.with_suffix(".new"))
+        (chain / "b.new").symlink_to(zone.with_suffix(".new"))
+        (chain / "b.new").rename(chain / "b")
+        rearmed(5, "a link in the middle retargeted, and a file beside it")
+        (chain / "b").unlink()
+        rearmed(6, "a link in the middle removed")
+        (chain / "b").symlink_to("a")
+        rearmed(7, "a loop of links, which is UTC")
 
 
 if __name__ == "__main__":
