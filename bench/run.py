@@ -21,6 +21,7 @@ import time
 
 import lag
 import programs
+import sound
 from machine import (CLK_TCK, Servers, load_average, proc_cpu_ticks, proc_memory,
                      proc_memory_parts, proc_private_dirty, proc_tasks)
 from programs import log, run_program
@@ -159,33 +160,6 @@ def minimised(build, servers, seconds):
     return measure(procs, seconds)
 
 
-def beeps(build, servers, ticks):
-    out = {}
-    if servers.pulse_error:
-        out["server"] = None
-    else:
-        log(f"beep cost with the private PulseAudio, {ticks} Alarm ticks")
-        # The server's own account of the plays: one new sink input for each sound.
-        watcher = subprocess.Popen(["pactl", "subscribe"], env=servers.env(),
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        time.sleep(0.5)
-        out["server"] = run_program([f"{build}/bench/beep_bench", str(ticks)], servers.env(),
-                                    ticks + 60)
-        time.sleep(0.5)
-        watcher.terminate()
-        events = watcher.communicate()[0]
-        out["plays"] = sum(1 for line in events.splitlines()
-                           if "'new'" in line and "sink-input" in line)
-        listing = subprocess.run(["pactl", "list", "samples", "short"], env=servers.env(),
-                                 capture_output=True, text=True)
-        out["cached"] = [line.split("\t")[1] for line in listing.stdout.splitlines()
-                         if "\t" in line]
-    log(f"beep cost with no sound server, {ticks} Alarm ticks")
-    out["none"] = run_program([f"{build}/bench/beep_bench", str(ticks)],
-                              servers.env(sound=False), ticks + 60)
-    return out
-
-
 def main():
     if len(sys.argv) < 2:
         raise SystemExit(__doc__)
@@ -215,7 +189,7 @@ def main():
         watched = watch(build, servers, seconds)
         timed = lag.timing(build, servers, lag_seconds, trials)
         damaged = lag.damage_lag(build, servers, seconds)
-        beeped = beeps(build, servers, ring_ticks)
+        beeped = sound.beeps(build, servers, ring_ticks)
         hidden = minimised(build, servers, seconds)
         load_end = load_average()
     finally:
@@ -224,34 +198,7 @@ def main():
 
     lag.rows(t, timed, damaged, steps)
 
-    # beeps
-    if beeped["server"] is None:
-        t.missing("beep cost", "two beeps of a tick, PulseAudio", servers.pulse_error)
-    else:
-        samples, info = beeped["server"]
-        backend = info.get("backend", "?")
-        ticks = samples.get("tick", [])
-        first = samples.get("tick_first", [])
-        t.dist("beep cost", f"two beeps of a tick, PulseAudio ({backend})", ticks + first, "ms",
-               "med<=1 max<=10",
-               lambda v: statistics.median(v) <= 1 and max(v) <= 10)
-        if first:
-            t.value("beep cost", "  of which the first tick of the ringing", first[0], "ms")
-        t.dist("beep cost", "  libcanberra play called directly, two a tick",
-               samples.get("direct_tick", []), "ms")
-        if "beeper_open" in samples:
-            t.value("beep cost", "  Beeper construction at start-up", samples["beeper_open"][0],
-                    "ms")
-        t.notes.append(f"beep with PulseAudio: backend {backend}, {info.get('calls', '?')} beep "
-                       f"calls by the window and {len(samples.get('direct_tick', [])) * 2} direct "
-                       f"plays; the server saw {beeped.get('plays', '?')} plays start; samples "
-                       f"in its cache afterwards: {', '.join(beeped.get('cached', [])) or 'none'}")
-        if backend != "sound-theme":
-            t.notes.append("the private PulseAudio was running but the Beeper did not use it")
-    samples, info = beeped["none"]
-    t.dist("beep cost", f"two beeps of a tick, no server ({info.get('backend', '?')})",
-           samples.get("tick", []), "ms", "med<=1 max<=10",
-           lambda v: statistics.median(v) <= 1 and max(v) <= 10)
+    sound.rows(t, beeped, servers)
 
     # watching
     xclock = watched.get("xclock")
