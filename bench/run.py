@@ -10,14 +10,13 @@ in this run; what cannot be measured is said so, with the reason. --quick shorte
 every phase (for trying the bench out, not for figures).
 """
 
-import json
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 import time
 
+import handler_cost
 import idle
 import lag
 import memory
@@ -27,24 +26,6 @@ import startup
 from machine import Servers, load_average
 from programs import log
 from table import Table
-
-
-# --- the phases ----------------------------------------------------------------------
-
-def handler_bench(build):
-    log("handler cost (Google Benchmark, fake platform)")
-    out = subprocess.run([f"{build}/bench/handler_bench", "--benchmark_format=json",
-                          "--benchmark_repetitions=5", "--benchmark_min_time=0.2"],
-                         capture_output=True, text=True, timeout=300)
-    if out.returncode != 0:
-        return None
-    data = json.loads(out.stdout)
-    results = {}
-    for b in data["benchmarks"]:
-        if b.get("run_type") == "iteration":
-            scale = {"ns": 1e-3, "us": 1, "ms": 1e3, "s": 1e6}[b["time_unit"]]
-            results.setdefault(b["run_name"], []).append(b["real_time"] * scale)
-    return results
 
 
 def main():
@@ -70,7 +51,7 @@ def main():
         servers.start()
         log(f"Xvfb on {servers.display}; PulseAudio: {servers.pulse_error or 'private null sink'}")
         load_start = load_average()
-        handlers = handler_bench(build)
+        handlers = handler_cost.handler_bench(build)
         steps = lag.step_response(build)
         starts, start_errors = startup.startup(build, servers, start_runs)
         watched = idle.watch(build, servers, seconds)
@@ -94,14 +75,7 @@ def main():
 
     startup.rows(t, starts, start_errors)
 
-    # handlers
-    if handlers is None:
-        t.missing("handler cost", "handler_bench", "the benchmark program failed")
-    else:
-        for name, values in handlers.items():
-            is_check = name.startswith("Check_Timer")
-            t.dist("handler cost", name + " (5 repetitions)", values, "us",
-                   "<2" if is_check else "", (lambda v: max(v) < 2) if is_check else None)
+    handler_cost.rows(t, handlers)
 
     t.notes.append(f"every sample of this run: {programs.RAW}")
     print()
