@@ -108,7 +108,7 @@ def minimised(build, servers, seconds):
 
 
 def rows(t, watched):
-    # watching
+    """The idle CPU and wake-up rows of the programs watched side by side."""
     xclock = watched.get("xclock")
     floor = watched.get("wake_floor")
     qt_clock = watched.get("qt_clock")
@@ -148,7 +148,7 @@ def rows(t, watched):
 
 
 def minimised_rows(t, hidden):
-    # minimised: xclock draws on; the clock rests until the alarm
+    """The minimised rows: xclock draws on; the clock rests until the alarm."""
     for name, r in hidden.items():
         if r is None:
             t.missing("minimised", name, "the program ended during the run")

@@ -56,6 +56,7 @@ def damage_lag(build, servers, seconds):
 
 
 def rows(t, timed, damaged, steps):
+    """The rows of clock lag, repaint lag, detection, first beep and clock step shown."""
     # clock lag
     for phase, label in (("idle", "idle"), ("busy", "other core busy")):
         samples, info = timed[phase]

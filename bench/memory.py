@@ -5,6 +5,7 @@ from idle import LABELS, PEERS
 
 
 def rows(t, watched):
+    """RSS, PSS and Private_Dirty of each program watched but the wake floor."""
     for name, r in watched.items():
         if r is None or name == "wake_floor":
             continue

@@ -10,6 +10,12 @@ in this run; what cannot be measured is said so, with the reason. --quick shorte
 every phase (for trying the bench out, not for figures).
 """
 
+# This file is the driver: it runs the phases in order and prints the table. machine.py
+# holds the servers and the /proc readings, programs.py runs a bench program, table.py
+# is the table; each family of figures has a module that runs its phase and adds its
+# rows: lag.py (clock and repaint lag, detection, clock step shown), sound.py (beep
+# cost), idle.py (idle CPU, wake-ups, minimised), memory.py, startup.py, handler_cost.py.
+
 import os
 import shutil
 import sys
@@ -64,17 +70,13 @@ def main():
         servers.stop()
         shutil.rmtree(workdir, ignore_errors=True)
 
+    # The table's order, which is not the order of the phases.
     lag.rows(t, timed, damaged, steps)
-
     sound.rows(t, beeped, servers)
-
     idle.rows(t, watched)
     memory.rows(t, watched)
-
     idle.minimised_rows(t, hidden)
-
     startup.rows(t, starts, start_errors)
-
     handler_cost.rows(t, handlers)
 
     t.notes.append(f"every sample of this run: {programs.RAW}")

@@ -36,7 +36,7 @@ def beeps(build, servers, ticks):
 
 
 def rows(t, beeped, servers):
-    # beeps
+    """The beep cost rows, with the sound server and without."""
     if beeped["server"] is None:
         t.missing("beep cost", "two beeps of a tick, PulseAudio", servers.pulse_error)
     else:

@@ -31,7 +31,7 @@ def startup(build, servers, runs):
 
 
 def rows(t, starts, start_errors):
-    # start-up
+    """The start-up rows; the probe's errors become notes."""
     peer_shown = starts["xclock"]["shown"]
     peer_med = statistics.median(peer_shown) if peer_shown else None
     t.dist("start-up", "exec -> window mapped", starts["vellomarin"]["map"], "ms")
