@@ -79,12 +79,21 @@ soak:
 
 # The Debian package, $(PKG_OUT)/vellomarin_<version>_<arch>.deb, from a build of the
 # program alone with Debian's compiler and linker flags, hardening included.
+# One commit gives the same bytes wherever and whenever it is built: Debian's flags map
+# the source folder to "." in what the compiler records, and the build folder is mapped
+# too; every time stamp (rcc's in the program, CPack's in the ar and tar files) is
+# SOURCE_DATE_EPOCH, by default the commit's date, or the release date outside git. A
+# build folder made with another date is built again from clean: rcc wrote the old one.
+package package-test: export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null || \
+	date -u +%s -d "$$(sed -n 's/^set(VELLOMARIN_RELEASE_DATE \(.*\))$$/\1/p' packaging/CMakeLists.txt) 12:00")
 package:
 	@scripts/setup.sh package
 	@{ [ -f $(PKG_BUILD)/CMakeCache.txt ] && [ -z "$(CMAKE_ARGS)" ]; } || { export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
-		CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+		CXXFLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS) -ffile-prefix-map=$(abspath $(PKG_BUILD))=build" \
 		LDFLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
 		cmake -S . -B $(PKG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF $(CMAKE_ARGS); }
+	@[ "$$(cat $(PKG_BUILD)/source-date-epoch 2>/dev/null)" = "$$SOURCE_DATE_EPOCH" ] || \
+		{ cmake --build $(PKG_BUILD) --target clean && echo "$$SOURCE_DATE_EPOCH" >$(PKG_BUILD)/source-date-epoch; }
 	@cmake --build $(PKG_BUILD) -j $(JOBS)
 	@rm -rf $(PKG_BUILD)/cpack && mkdir -p $(PKG_OUT) && rm -f $(PKG_OUT)/vellomarin_*.deb
 	@cpack --config $(PKG_BUILD)/CPackConfig.cmake -B $(PKG_BUILD)/cpack
@@ -94,7 +103,7 @@ package:
 # That package read back with dpkg-deb and judged by lintian (a few seconds after
 # `make package`; `make test` checks a package of its own build the same way).
 package-test: package
-	@VELLOMARIN_DEB="$$(ls $(PKG_OUT)/vellomarin_*.deb)" \
+	@VELLOMARIN_DEB="$$(ls $(PKG_OUT)/vellomarin_*.deb)" VELLOMARIN_BUILD_DIR=$(abspath $(PKG_BUILD)) \
 		VELLOMARIN_VERSION="$$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$$/\1/p' $(PKG_BUILD)/CPackConfig.cmake)" \
 		PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 tests/package/deb_package_test.py
 

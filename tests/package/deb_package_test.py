@@ -15,6 +15,8 @@ from installed_layout import FILES
 BUILD = os.environ.get("VELLOMARIN_BUILD_DIR")
 VERSION = os.environ["VELLOMARIN_VERSION"]
 CPACK = os.environ.get("CPACK_COMMAND", "cpack")
+FOLDERS = "\n".join([os.path.abspath(os.path.join(__file__, "../../..")), BUILD])  # grep -F
+EPOCH = int(os.environ.setdefault("SOURCE_DATE_EPOCH", "1000000000"))  # every time stamp's
 
 # What the program needs at run time that no linker sees, and the libraries it links;
 # each must be in Depends, the libraries with the version dpkg-shlibdeps found, under
@@ -85,6 +87,7 @@ class DebPackageTest(unittest.TestCase):
         for line in listed:
             with self.subTest(line.split()[-1]):
                 self.assertEqual(line.split()[1], "root/root")
+                self.assertEqual(os.lstat(f"{self.unpacked}/{line.split()[-1]}").st_mtime, EPOCH)
 
     def test_programs_are_stripped_and_find_their_libraries(self):
         for path, library in (("usr/bin/vellomarin", "libQt6Widgets.so.6"),
@@ -95,6 +98,7 @@ class DebPackageTest(unittest.TestCase):
                 ldd = run("ldd", program).stdout
                 self.assertNotIn("not found", ldd)
                 self.assertIn(library, ldd)
+                self.assertEqual(run("grep", "-caF", FOLDERS, program, check=False).stdout, "0\n")
 
     def test_postinst_gives_the_wake_helper_alone_its_capability(self):
         if os.geteuid() != 0:
