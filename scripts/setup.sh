@@ -76,7 +76,7 @@ case "$what" in
            want=("${build_pkgs[@]}" "${run_pkgs[@]}" "${test_pkgs[@]}"
                  "clang-$llvm" "libfuzzer-$llvm-dev" "libclang-rt-$llvm-dev") ;;
   bench)   want=("${build_pkgs[@]}" "${run_pkgs[@]}" "${bench_pkgs[@]}") ;;
-  package) want=("${build_pkgs[@]}" "${run_pkgs[@]}" dpkg-dev lintian file python3) ;;
+  package) want=("${build_pkgs[@]}" "${run_pkgs[@]}" dpkg-dev lintian file python3 libcap2-bin) ;;
   llvm)    llvm=$(llvm_choice); echo "$llvm"; exit 0 ;;
   *) echo "setup.sh: unknown set '$what' (build, run, test, bench, package, llvm)" >&2; exit 2 ;;
 esac
