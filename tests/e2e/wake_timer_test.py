@@ -128,7 +128,8 @@ class WakeTimerTest(harness.DesktopTestCase):
         env = dict(self.desktop.env, QT_QPA_PLATFORM="offscreen", HOME="/nonexistent")
         for how, argv in (("file capability", [*user, "--", str(folder / "vellomarin")]),
                           ("ambient", [*user, "--inh-caps=+wake_alarm",
-                                       "--ambient-caps=+wake_alarm", "--", str(harness.binary())])):
+                                       "--ambient-caps=+wake_alarm", "--",
+                                       str(self.desktop.stage(harness.binary(), 65534))])):
             with self.subTest(how):
                 proc = self.desktop.procs.spawn("capable", argv, env)
                 helper = wait_for(lambda: helper_of(proc.pid), "the wake helper", 5)

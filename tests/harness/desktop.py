@@ -344,6 +344,21 @@ class Desktop:
 
     # ------------------------------------------------------------ the program
 
+    def stage(self, binary, user=None):
+        """The program to run as `user` (by default the desktop's): for another user,
+        a build's program and its helper copied where that user can read them, as the
+        build tree may be in a folder only its owner can enter (root's home)."""
+        binary, user = Path(binary), self.user if user is None else user
+        helper, folder = binary.with_name("vellomarin-wake"), self.tmp / "bin"
+        if user in (None, os.geteuid()) or not helper.exists():  # installed: in place
+            return binary
+        if not folder.exists():
+            self.tmp.chmod(0o755)
+            folder.mkdir(mode=0o755)
+            for path in (binary, helper):
+                shutil.copy2(path, folder)
+        return folder / binary.name
+
     def start_app(self, binary, faketime=None, env=None, settle=True, wrapper=()):
         """Starts the program and returns it once its window is up (and, with an
         AT-SPI bus, once its controls are found there). `faketime` is a libfaketime
@@ -374,8 +389,8 @@ class Desktop:
             # then finds stale and rebuilds at start-up.
             env["NO_FAKE_STAT"] = "1"
         env.update(extra)
-        process = self.procs.spawn("vellomarin", self.as_user([*wrapper, *preload, str(binary)]),
-                                   env)
+        process = self.procs.spawn(
+            "vellomarin", self.as_user([*wrapper, *preload, str(self.stage(binary))]), env)
         self.app = App(self, process, self.logs / "vellomarin.log")
         self.app.wait_until_shown(settle)
         return self.app
