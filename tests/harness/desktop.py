@@ -345,18 +345,18 @@ class Desktop:
     # ------------------------------------------------------------ the program
 
     def stage(self, binary, user=None):
-        """The program to run as `user` (by default the desktop's): for another user,
-        a build's program and its helper copied where that user can read them, as the
-        build tree may be in a folder only its owner can enter (root's home)."""
-        binary, user = Path(binary), self.user if user is None else user
-        helper, folder = binary.with_name("vellomarin-wake"), self.tmp / "bin"
-        if user in (None, os.geteuid()) or not helper.exists():  # installed: in place
-            return binary
+        """A build's program to run as `user` (by default the desktop's): for another user,
+        a copy with its helper where that user can read them, as the build tree may be in
+        a folder that only its owner can enter (root's home)."""
+        binary, folder = Path(binary), self.tmp / "bin"
+        user = self.user if user is None else user
+        if user in (None, os.geteuid()) or not binary.with_name("vellomarin-wake").exists():
+            return binary  # or an installed one, whose helper has its capability in place
         if not folder.exists():
             self.tmp.chmod(0o755)
-            folder.mkdir(mode=0o755)
-            for path in (binary, helper):
-                shutil.copy2(path, folder)
+            folder.mkdir()
+            for name in (binary.name, "vellomarin-wake"):
+                shutil.copy2(binary.with_name(name), folder)
         return folder / binary.name
 
     def start_app(self, binary, faketime=None, env=None, settle=True, wrapper=()):

@@ -20,8 +20,7 @@ def load(mock, _parameters):
 @dbus.service.method(MAIN_IFACE, in_signature="ossua{sv}", out_signature="")
 def Inhibit(self, handle, _app_id, _window, flags, _options):
     if flags & self.refused:
-        raise dbus.exceptions.DBusException("Inhibiting other than idle not supported",
-                                            name="org.freedesktop.DBus.Error.NotSupported")
+        raise dbus.exceptions.DBusException(name="org.freedesktop.DBus.Error.NotSupported")
     self.held[handle] = flags
 
     def close(_request):
