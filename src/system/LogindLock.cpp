@@ -1,17 +1,11 @@
 #include "LogindLock.h"
 
-#include <QSocketNotifier>
-
 #include <systemd/sd-bus.h>
 
-#include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 
 #include <fcntl.h>
-#include <poll.h>
-#include <time.h>
 #include <unistd.h>
 
 namespace vellomarin {
@@ -34,23 +28,13 @@ constexpr const char* kSleepAndIdle = "sleep:idle";
 // connection's set-up is longer (90 s), and its call's only counts once that is done.
 constexpr uint64_t kAnswerTimeoutUs = 25'000'000;
 
-// sd-bus's time-outs are on this clock.
-uint64_t monotonicUs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return uint64_t(now.tv_sec) * 1'000'000 + uint64_t(now.tv_nsec) / 1'000;
-}
-
 } // namespace
 
 struct LogindLock::Answer {
     static int take(sd_bus_message* reply, void* self, sd_bus_error* error);
 };
 
-LogindLock::LogindLock(QObject* parent) : QObject(parent) {
-    due_.setSingleShot(true);
-    connect(&due_, &QTimer::timeout, this, &LogindLock::process);
-}
+LogindLock::LogindLock(QObject* parent) : LoopBus(parent) {}
 
 LogindLock::~LogindLock() {
     setHeld(false);
@@ -68,14 +52,9 @@ void LogindLock::setHeld(bool held) {
     }
     if (bus_ || lock_ >= 0)
         return;
-    // Connects without waiting: the socket is non-blocking, and the authentication and
-    // the bus's Hello go out as the event loop finds the socket ready.
-    if (sd_bus_open_system(&bus_) < 0) {
-        bus_ = nullptr;
+    if (!open(&sd_bus_open_system, kAnswerTimeoutUs))
         return;
-    }
     answered_ = false;
-    giveUpUs_ = monotonicUs() + kAnswerTimeoutUs;
     if (!ask(kEverything)) {
         closeBus();
         return;
@@ -118,53 +97,6 @@ int LogindLock::Answer::take(sd_bus_message* reply, void* self, sd_bus_error*) {
     if (sd_bus_message_read(reply, "h", &fd) > 0)
         lock->lock_ = fcntl(fd, F_DUPFD_CLOEXEC, 3);
     return 0;
-}
-
-void LogindLock::process() {
-    if (!bus_)
-        return;
-    // Closed here, not in Answer::take(), which sd-bus calls from inside.
-    int r;
-    do
-        r = sd_bus_process(bus_, nullptr);
-    while (r > 0 && !answered_);
-    const uint64_t now = monotonicUs();
-    const int fd = r < 0 || answered_ || now >= giveUpUs_ ? -1 : sd_bus_get_fd(bus_);
-    const int events = fd < 0 ? -1 : sd_bus_get_events(bus_);
-    uint64_t until = UINT64_MAX;
-    if (events < 0 || sd_bus_get_timeout(bus_, &until) < 0) {
-        closeBus();
-        return;
-    }
-    if (!readable_ || readable_->socket() != fd) {
-        closeNotifiers();
-        readable_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        writable_ = new QSocketNotifier(fd, QSocketNotifier::Write, this);
-        connect(readable_, &QSocketNotifier::activated, this, &LogindLock::process);
-        connect(writable_, &QSocketNotifier::activated, this, &LogindLock::process);
-    }
-    readable_->setEnabled(events & POLLIN);
-    writable_->setEnabled(events & POLLOUT);
-    until = std::min(until, giveUpUs_);
-    const uint64_t waitMs = until > now ? (until - now + 999) / 1000 : 0;
-    due_.start(int(std::min<uint64_t>(waitMs, INT_MAX)));
-}
-
-void LogindLock::closeNotifiers() {
-    for (QSocketNotifier** notifier : {&readable_, &writable_}) {
-        if (*notifier) {
-            (*notifier)->setEnabled(false);
-            (*notifier)->deleteLater();
-            *notifier = nullptr;
-        }
-    }
-}
-
-void LogindLock::closeBus() {
-    due_.stop();
-    closeNotifiers();
-    // Not flushed: nothing waits for the bus.
-    bus_ = sd_bus_close_unref(bus_);
 }
 
 } // namespace vellomarin

@@ -1,107 +1,104 @@
 #include "SleepInhibitor.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QVariantMap>
+#include <systemd/sd-bus.h>
 
-#include <utility>
+#include <cstdio>
+#include <cstring>
 
 namespace vellomarin {
 
 namespace {
 
-const QString kWhy = QStringLiteral(u"目覚ましが鳴っています");
+constexpr uint32_t kPortalSuspend = 4;
+constexpr uint32_t kPortalIdle = 8;
 
-constexpr uint kPortalSuspend = 4;
-constexpr uint kPortalIdle = 8;
-
-const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
-
-void closePortalRequest(const QString& handle) {
-    // Its answer says nothing worth waiting for: send and forget.
-    QDBusConnection::sessionBus().send(QDBusMessage::createMethodCall(
-        kPortalService, handle, QStringLiteral("org.freedesktop.portal.Request"),
-        QStringLiteral("Close")));
-}
+// D-Bus's own default for a call.
+constexpr uint64_t kAnswerTimeoutUs = 25'000'000;
 
 } // namespace
 
-SleepInhibitor::SleepInhibitor(QObject* parent)
-    : QObject(parent), sessionReady_(std::make_shared<std::atomic<bool>>(false)) {
-    // Qt connects to a bus on first use and keeps the caller waiting until the bus has
-    // answered, so a bus that hangs would stall the ringing that first asked. The
-    // connection is made here instead, and used only once made. The system bus is left
-    // to LogindLock: QtDBus sets up every bus on one shared thread, so a hung system
-    // bus would hold up this one and the accessibility bridge's behind it.
-    connecting_ = std::thread([ready = sessionReady_] {
-        QDBusConnection::sessionBus();
-        ready->store(true);
-    });
-}
+struct SleepInhibitor::Answer {
+    static int reply(sd_bus_message* reply, void* self, sd_bus_error* error);
+    static int response(sd_bus_message* signal, void* self, sd_bus_error* error);
+};
+
+SleepInhibitor::SleepInhibitor(QObject* parent) : LoopBus(parent) {}
 
 SleepInhibitor::~SleepInhibitor() {
     setHeld(false);
-    // A bus that still has not answered must not hold up the program's end.
-    if (sessionReady_->load())
-        connecting_.join();
-    else
-        connecting_.detach();
 }
 
 void SleepInhibitor::setHeld(bool held) {
     if (held == held_)
         return;
     held_ = held;
-    if (held) {
-        ++holds_;
-        logind_.setHeld(true);
-        if (sessionReady_->load())
-            askPortal();
+    logind_.setHeld(held);
+    if (!held) {
+        closeBus();
         return;
     }
-    logind_.setHeld(false);
-    // Closed even when its answer is still to come: the handle is known beforehand.
-    if (!portalRequest_.isEmpty())
-        closePortalRequest(std::exchange(portalRequest_, QString()));
+    if (!open(&sd_bus_open_user, 0))
+        return;
+    portalDone_ = false;
+    // The request's answer comes as its Response signal, which the portal sends to the
+    // caller alone; listened for before the question goes out.
+    if (sd_bus_match_signal_async(bus_, nullptr, nullptr, nullptr, "org.freedesktop.portal.Request",
+                                  "Response", &Answer::response, nullptr, this) < 0 ||
+        !askPortal(kPortalSuspend | kPortalIdle)) {
+        closeBus();
+        return;
+    }
+    process();
 }
 
-void SleepInhibitor::askPortal() {
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        kPortalService, QStringLiteral("/org/freedesktop/portal/desktop"),
-        QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
-    // The handle is named beforehand (handle_token), so that a hold that ends before
-    // the answer comes can still close it.
-    const QString token = QStringLiteral("vellomarin%1").arg(holds_);
-    portalRequest_ = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-                         .arg(bus.baseService().mid(1).replace(u'.', u'_'), token);
+bool SleepInhibitor::askPortal(uint32_t flags) {
+    asked_ = flags;
+    sd_bus_message* call = nullptr;
+    int r = sd_bus_message_new_method_call(bus_, &call, "org.freedesktop.portal.Desktop",
+                                           "/org/freedesktop/portal/desktop",
+                                           "org.freedesktop.portal.Inhibit", "Inhibit");
     // No window: the program's one window is not for the portal to know.
-    call << QString() << kPortalSuspend + kPortalIdle
-         << QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("reason"), kWhy}};
-    // An answer always comes: a reply, an error, or the call's time-out.
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, hold = holds_](QDBusPendingCallWatcher* answered) {
-                answered->deleteLater();
-                takePortalRequest(*answered, held_ && hold == holds_);
-            });
+    if (r >= 0)
+        r = sd_bus_message_append(call, "sua{sv}", "", flags, 1, "reason", "s",
+                                  "目覚ましが鳴っています");
+    if (r >= 0)
+        r = sd_bus_call_async(bus_, nullptr, call, &Answer::reply, this, kAnswerTimeoutUs);
+    sd_bus_message_unref(call);
+    return r >= 0;
 }
 
-void SleepInhibitor::takePortalRequest(const QDBusPendingCall& answer, bool current) {
-    const QDBusPendingReply<QDBusObjectPath> reply = answer;
-    if (!reply.isValid())
+void SleepInhibitor::portalRefused() {
+    if (asked_ != kPortalIdle) {
+        portalDone_ = !askPortal(kPortalIdle);
         return;
-    // As named beforehand, unless the portal is older than handle_token.
-    const QString handle = reply.value().path();
-    if (current)
-        portalRequest_ = handle;
-    else // closed already when named beforehand; once more does no harm
-        closePortalRequest(handle);
+    }
+    std::fputs("vellomarin: the desktop portal refused to keep the computer awake while the "
+               "alarm rings\n",
+               stderr);
+    portalDone_ = true;
+}
+
+int SleepInhibitor::Answer::reply(sd_bus_message* reply, void* self, sd_bus_error*) {
+    auto* inhibitor = static_cast<SleepInhibitor*>(self);
+    if (!sd_bus_message_is_method_error(reply, nullptr))
+        return 0; // the request is made; its Response tells whether it is granted
+    // Refused by the portal itself. A time-out, a lost connection or a missing portal
+    // is told by the bus, or by sd-bus in the bus's name, and ends the question.
+    const char* sender = sd_bus_message_get_sender(reply);
+    if (sender && std::strcmp(sender, "org.freedesktop.DBus") != 0)
+        inhibitor->portalRefused();
+    else
+        inhibitor->portalDone_ = true;
+    return 0;
+}
+
+int SleepInhibitor::Answer::response(sd_bus_message* signal, void* self, sd_bus_error*) {
+    uint32_t response = 0;
+    // 0 is granted; 1 cancelled, 2 refused (GTK's "Inhibiting other than idle not
+    // supported").
+    if (sd_bus_message_read(signal, "u", &response) > 0 && response != 0)
+        static_cast<SleepInhibitor*>(self)->portalRefused();
+    return 0;
 }
 
 } // namespace vellomarin

@@ -1,15 +1,9 @@
 #pragma once
 
 #include "system/LogindLock.h"
+#include "system/LoopBus.h"
 
-#include <QObject>
-#include <QString>
-
-#include <atomic>
-#include <memory>
-#include <thread>
-
-class QDBusPendingCall;
+#include <cstdint>
 
 namespace vellomarin {
 
@@ -17,32 +11,31 @@ namespace vellomarin {
 // (LogindLock), and the desktop portal's inhibit of suspend and idle on the session bus
 // (GNOME's own idle suspend heeds the second and not the first).
 //
-// Nothing here waits for a bus or a service: a missing or hung one holds nothing and
-// costs nothing. Each hold asks anew; an answer that comes after its hold has ended
-// (or after a later hold began) is given back at once, so at most one lock of each
-// kind is held.
-class SleepInhibitor : public QObject {
-    Q_OBJECT
+// The portal's inhibit is asked on a session-bus connection of its own (LoopBus) that
+// lasts as long as the hold: the portal ends a caller's requests when it leaves the
+// bus, so closing the connection gives back whatever was granted or is still to be.
+// What is asked before the bus is connected goes out once it is. Where the portal
+// refuses suspend (GNOME's GTK backend can block idle alone), it is asked once more for
+// idle; where it refuses that too, one line on stderr says so. A bus or a portal that is
+// missing, hangs or drops the connection holds nothing and says nothing; each hold asks
+// anew.
+class SleepInhibitor : public LoopBus {
 public:
-    // Call with a QCoreApplication; connects to the session bus on a thread of its own.
     explicit SleepInhibitor(QObject* parent = nullptr);
     ~SleepInhibitor() override;
-    SleepInhibitor(const SleepInhibitor&) = delete;
-    SleepInhibitor& operator=(const SleepInhibitor&) = delete;
 
     void setHeld(bool held);
 
 private:
-    void askPortal();
-    // `current`: the answer is to the hold under way.
-    void takePortalRequest(const QDBusPendingCall& answer, bool current);
+    bool askPortal(uint32_t flags);
+    void portalRefused();
+    bool finished() const override { return portalDone_; }
+    struct Answer; // sd-bus's callbacks: the call's reply, and the request's Response
 
     bool held_ = false;
-    unsigned holds_ = 0; // holds begun so far, to tell whose an answer is
     LogindLock logind_;
-    QString portalRequest_; // the inhibit's handle; empty when none is asked
-    std::shared_ptr<std::atomic<bool>> sessionReady_;
-    std::thread connecting_;
+    uint32_t asked_ = 0;      // the flags of the portal's request under way
+    bool portalDone_ = false; // nothing is held nor asked: the connection may close
 };
 
 } // namespace vellomarin

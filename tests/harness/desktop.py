@@ -344,6 +344,21 @@ class Desktop:
 
     # ------------------------------------------------------------ the program
 
+    def stage(self, binary, user=None):
+        """A build's program to run as `user` (by default the desktop's): for another user,
+        a copy with its helper where that user can read them, as the build tree may be in
+        a folder that only its owner can enter (root's home)."""
+        binary, folder = Path(binary), self.tmp / "bin"
+        user = self.user if user is None else user
+        if user in (None, os.geteuid()) or not binary.with_name("vellomarin-wake").exists():
+            return binary  # or an installed one, whose helper has its capability in place
+        if not folder.exists():
+            self.tmp.chmod(0o755)
+            folder.mkdir()
+            for name in (binary.name, "vellomarin-wake"):
+                shutil.copy2(binary.with_name(name), folder)
+        return folder / binary.name
+
     def start_app(self, binary, faketime=None, env=None, settle=True, wrapper=()):
         """Starts the program and returns it once its window is up (and, with an
         AT-SPI bus, once its controls are found there). `faketime` is a libfaketime
@@ -374,8 +389,8 @@ class Desktop:
             # then finds stale and rebuilds at start-up.
             env["NO_FAKE_STAT"] = "1"
         env.update(extra)
-        process = self.procs.spawn("vellomarin", self.as_user([*wrapper, *preload, str(binary)]),
-                                   env)
+        process = self.procs.spawn(
+            "vellomarin", self.as_user([*wrapper, *preload, str(self.stage(binary))]), env)
         self.app = App(self, process, self.logs / "vellomarin.log")
         self.app.wait_until_shown(settle)
         return self.app
