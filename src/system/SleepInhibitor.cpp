@@ -41,9 +41,11 @@ void SleepInhibitor::setHeld(bool held) {
         return;
     portalDone_ = false;
     // The request's answer comes as its Response signal, which the portal sends to the
-    // caller alone; listened for before the question goes out.
-    if (sd_bus_match_signal_async(bus_, nullptr, nullptr, nullptr, "org.freedesktop.portal.Request",
-                                  "Response", &Answer::response, nullptr, this) < 0 ||
+    // caller alone; listened for before the question goes out, and from the portal alone,
+    // since any client of the bus may send a signal of that name.
+    if (sd_bus_match_signal_async(bus_, nullptr, "org.freedesktop.portal.Desktop", nullptr,
+                                  "org.freedesktop.portal.Request", "Response",
+                                  &Answer::response, nullptr, this) < 0 ||
         !askPortal(kPortalSuspend | kPortalIdle)) {
         closeBus();
         return;

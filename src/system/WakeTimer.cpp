@@ -29,6 +29,16 @@ void reportNoWaking(const std::string& why) {
                  why.c_str());
 }
 
+// Off at once, and deleted once the event loop has it back: this may run inside its own
+// signal, and its descriptor may close next.
+void release(QSocketNotifier*& notifier) {
+    if (notifier) {
+        notifier->setEnabled(false);
+        notifier->deleteLater();
+    }
+    notifier = nullptr;
+}
+
 } // namespace
 
 WakeTimer::WakeTimer(WakeHelperStarter* starter, QObject* parent)
@@ -105,11 +115,7 @@ void WakeTimer::disarm() {
     if (zoneWatch_)
         zoneWatch_->deleteLater();
     zoneWatch_ = nullptr;
-    if (notifier_) {
-        notifier_->setEnabled(false);
-        notifier_->deleteLater();
-    }
-    notifier_ = nullptr;
+    release(notifier_);
     if (fd_ >= 0)
         close(fd_);
     fd_ = -1;
@@ -157,8 +163,7 @@ bool WakeTimer::startHelper() {
 void WakeTimer::helperStarted() {
     const WakeHelperStart started = starter_->takeAnswer();
     starter_ = nullptr;
-    helperNews_->deleteLater();
-    helperNews_ = nullptr;
+    release(helperNews_);
     if (started.error != 0) {
         reportNoWaking(std::string("cannot start (") + std::strerror(started.error) + ")");
         releaseHelper();
@@ -183,16 +188,8 @@ void WakeTimer::helperEnded() {
 }
 
 void WakeTimer::releaseHelper() {
-    if (helperNews_) {
-        helperNews_->setEnabled(false);
-        helperNews_->deleteLater();
-        helperNews_ = nullptr;
-    }
-    if (writable_) {
-        writable_->setEnabled(false);
-        writable_->deleteLater();
-        writable_ = nullptr;
-    }
+    release(helperNews_);
+    release(writable_);
     unsent_.reset();
     for (int* fd : {&channel_, &helperEnd_}) {
         if (*fd >= 0)
